@@ -1,0 +1,19 @@
+# Compiler flags shared by every target of the project, carried by one interface target so that
+# libraries, tests and tools all build with the same warnings.
+add_library(ovra_build_flags INTERFACE)
+
+target_compile_options(ovra_build_flags INTERFACE
+  -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion
+  # Source locations recorded by failed checks are reported relative to the repository root.
+  "-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=")
+
+# CI builds with warnings as errors; a developer's build only reports them.
+if(DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "false")
+  set(OVRA_WERROR_DEFAULT ON)
+else()
+  set(OVRA_WERROR_DEFAULT OFF)
+endif()
+option(OVRA_WERROR "Treat compiler warnings as errors" ${OVRA_WERROR_DEFAULT})
+if(OVRA_WERROR)
+  target_compile_options(ovra_build_flags INTERFACE -Werror)
+endif()

@@ -1,0 +1,38 @@
+// Checks that stop the current test. A failed check throws CheckFailure, which the runner catches around
+// each test, so only that test fails and the process goes on.
+#pragma once
+
+#include <source_location>
+#include <string>
+#include <string_view>
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+namespace ovra_tests {
+
+struct CheckFailure {
+    std::string message;
+    std::source_location location;
+};
+
+[[noreturn]] void fail(std::string message, std::source_location location = std::source_location::current());
+
+// Fails with the message the report shows for an unequal pair, operands rendered with {fmt}.
+template <class Left, class Right>
+void check_eq(const Left& left, const Right& right,
+              std::source_location location = std::source_location::current()) {
+    if (!(left == right)) {
+        fail(fmt::format("assertion `left == right` failed\n  left: {}\n right: {}", left, right), location);
+    }
+}
+
+// Fails with exactly `message`: reports quote fixed texts, whatever the C++ expression looks like.
+inline void check(bool condition, std::string_view message,
+                  std::source_location location = std::source_location::current()) {
+    if (!condition) {
+        fail(std::string(message), location);
+    }
+}
+
+}  // namespace ovra_tests
