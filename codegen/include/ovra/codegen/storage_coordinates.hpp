@@ -1,0 +1,169 @@
+#pragma once
+
+// Where an element stored for one AMP kernel role sits in its logical matrix.
+//
+// Given the logical extents (rows x columns), the role and the element precision, a linear storage
+// position (counted in elements from the matrix's first stored element) maps back to the logical
+// (row, column) stored there. All functions are constant time, loop-free and allocation-free.
+//
+// The orders, with `inner` = amp_micro_dimension(precision):
+// - Left: vertical panels of `inner` columns, leftmost first; inside a panel rows run top to bottom and
+//   each row's `inner` elements left to right. Needs columns % inner == 0.
+// - Output: as Left with panels of 16 columns whatever the precision, but inside each panel row the
+//   eight column pairs lie in the order 0, 4, 1, 5, 2, 6, 3, 7. Needs columns % 16 == 0.
+// - right-matrix order: blocks of `inner` rows by 16 columns, numbered down the rows first; inside a
+//   block columns run left to right and each column's `inner` elements top to bottom. Needs
+//   rows % inner == 0 and columns % 16 == 0.
+// - TransposedLeft, TransposedOutput, TransposedRight: the matrix lies as its transpose does in Left,
+//   Output and right-matrix order.
+//
+// Errors, checked in this order: the block check (AmpBlock naming the untransposed role; InvalidView
+// for right-matrix order and TransposedRight), then the one guarded product rows * inner (Left) or
+// rows * 16 (Output), which must fit 32 bits (Overflow). Transposed roles check their exchanged extents.
+//
+// A position is not compared with rows * columns: one at or past the end of the matrix still yields a
+// pair, one that lies outside the matrix (a column >= columns for Left, Output and right-matrix order,
+// a row >= rows for the transposed roles). Callers keep positions below rows * columns.
+//
+// Zero extents: a matrix with no rows (no columns, for the transposed roles) has no storage position
+// to map and would make the panel size a divisor of zero, so such a call returns InvalidView after the
+// block check. Zero columns for Left and Output (zero rows for their transposes) is accepted and maps
+// as if the panels went on to the right, since the panel size stays nonzero. Right-matrix order
+// likewise returns InvalidView when it has no row group (rows == 0; columns == 0 for TransposedRight).
+
+#include <cstdint>
+#include <expected>
+#include <limits>
+#include <variant>
+
+#include "ovra/codegen/layout.hpp"
+#include "ovra/codegen/matrix_coordinates.hpp"
+#include "ovra/codegen/precision.hpp"
+#include "ovra/codegen/storage_error.hpp"
+
+namespace ovra_codegen::storage {
+
+using CoordinatesResult = std::expected<MatrixCoordinates, StorageError>;
+
+namespace detail {
+
+constexpr std::uint32_t micro_dimension_of(operator_::F8F143 /*precision*/) {
+    return 32;
+}
+constexpr std::uint32_t micro_dimension_of(operator_::F16 /*precision*/) {
+    return 16;
+}
+constexpr std::uint32_t micro_dimension_of(operator_::F32 /*precision*/) {
+    return 8;
+}
+
+// Output panels are 16 columns wide whatever the precision; so are right-matrix blocks.
+inline constexpr std::uint32_t block_columns = 16;
+
+// rows * width as a panel size, or Overflow when the exact product does not fit 32 bits.
+constexpr std::expected<std::uint32_t, StorageError> panel_elements(std::uint32_t rows, std::uint32_t width) {
+    const std::uint64_t product = std::uint64_t{rows} * std::uint64_t{width};
+    if (product > std::numeric_limits<std::uint32_t>::max()) {
+        return std::unexpected(StorageError{Overflow{}});
+    }
+    return static_cast<std::uint32_t>(product);
+}
+
+constexpr CoordinatesResult transposed(const CoordinatesResult& result) {
+    if (!result) {
+        return result;
+    }
+    return MatrixCoordinates{result->column, result->row};
+}
+
+constexpr CoordinatesResult left_coordinates(std::uint32_t inner, std::uint32_t rows, std::uint32_t columns,
+                                             std::uint32_t linear) {
+    if (columns % inner != 0) {
+        return std::unexpected(StorageError{AmpBlock{layout::NativeKernelOrder::Left}});
+    }
+    const std::expected<std::uint32_t, StorageError> size = panel_elements(rows, inner);
+    if (!size) {
+        return std::unexpected(size.error());
+    }
+    if (*size == 0) {
+        return std::unexpected(StorageError{InvalidView{}});
+    }
+    const std::uint32_t panel = linear / *size;
+    const std::uint32_t offset = linear % *size;
+    return MatrixCoordinates{offset / inner, panel * inner + offset % inner};
+}
+
+constexpr CoordinatesResult output_coordinates(std::uint32_t rows, std::uint32_t columns,
+                                               std::uint32_t linear) {
+    if (columns % block_columns != 0) {
+        return std::unexpected(StorageError{AmpBlock{layout::NativeKernelOrder::Output}});
+    }
+    const std::expected<std::uint32_t, StorageError> size = panel_elements(rows, block_columns);
+    if (!size) {
+        return std::unexpected(size.error());
+    }
+    if (*size == 0) {
+        return std::unexpected(StorageError{InvalidView{}});
+    }
+    const std::uint32_t panel = linear / *size;
+    const std::uint32_t offset = linear % *size;
+    // Physical pairs 0..7 of a panel row hold logical pairs 0, 4, 1, 5, 2, 6, 3, 7; a pair keeps
+    // its two elements in order.
+    const std::uint32_t physical_column = offset % block_columns;
+    const std::uint32_t physical_pair = physical_column / 2;
+    const std::uint32_t logical_pair = (physical_pair % 2) * 4 + physical_pair / 2;
+    return MatrixCoordinates{offset / block_columns,
+                             panel * block_columns + logical_pair * 2 + physical_column % 2};
+}
+
+}  // namespace detail
+
+// Width of one AMP micro block for the precision: 32 for F8F143, 16 for F16, 8 for F32.
+constexpr std::uint32_t amp_micro_dimension(operator_::Precision precision) {
+    return std::visit([](auto variant) { return detail::micro_dimension_of(variant); }, precision);
+}
+
+// Logical (row, column) at `linear` in right-matrix order.
+constexpr CoordinatesResult right_matrix_coordinates(operator_::Precision precision, std::uint32_t rows,
+                                                     std::uint32_t columns, std::uint32_t linear) {
+    const std::uint32_t inner = amp_micro_dimension(precision);
+    if (rows % inner != 0 || columns % detail::block_columns != 0) {
+        return std::unexpected(StorageError{InvalidView{}});
+    }
+    const std::uint32_t inner_groups = rows / inner;
+    if (inner_groups == 0) {
+        return std::unexpected(StorageError{InvalidView{}});
+    }
+    // At most 32 * 16, so this product needs no guard.
+    const std::uint32_t block_elements = inner * detail::block_columns;
+    const std::uint32_t block = linear / block_elements;
+    const std::uint32_t offset = linear % block_elements;
+    const std::uint32_t column_group = block / inner_groups;
+    const std::uint32_t inner_group = block % inner_groups;
+    return MatrixCoordinates{inner_group * inner + offset % inner,
+                             column_group * detail::block_columns + offset / inner};
+}
+
+// Logical (row, column) at `linear` in the native storage order of `role`. A role value outside the
+// enumeration (cast from a stray integer) names no order and gives InvalidView.
+constexpr CoordinatesResult amp_matrix_coordinates(layout::NativeKernelOrder role,
+                                                   operator_::Precision precision, std::uint32_t rows,
+                                                   std::uint32_t columns, std::uint32_t linear) {
+    switch (role) {
+        case layout::NativeKernelOrder::Left:
+            return detail::left_coordinates(amp_micro_dimension(precision), rows, columns, linear);
+        case layout::NativeKernelOrder::TransposedLeft:
+            return detail::transposed(
+                amp_matrix_coordinates(layout::NativeKernelOrder::Left, precision, columns, rows, linear));
+        case layout::NativeKernelOrder::TransposedRight:
+            return detail::transposed(right_matrix_coordinates(precision, columns, rows, linear));
+        case layout::NativeKernelOrder::Output:
+            return detail::output_coordinates(rows, columns, linear);
+        case layout::NativeKernelOrder::TransposedOutput:
+            return detail::transposed(
+                amp_matrix_coordinates(layout::NativeKernelOrder::Output, precision, columns, rows, linear));
+    }
+    return std::unexpected(StorageError{InvalidView{}});
+}
+
+}  // namespace ovra_codegen::storage

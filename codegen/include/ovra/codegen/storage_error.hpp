@@ -1,0 +1,58 @@
+#pragma once
+
+// The one error type of storage addressing: why a storage position or size cannot be computed.
+// A plain value; the wrapped layout error of `Layout` is held by value.
+
+#include <cstddef>
+#include <variant>
+
+#include "ovra/codegen/layout.hpp"
+
+namespace ovra_codegen::storage {
+
+struct WrongShard {
+    friend bool operator==(const WrongShard&, const WrongShard&) = default;
+};
+
+struct InvalidView {
+    friend bool operator==(const InvalidView&, const InvalidView&) = default;
+};
+
+struct MatrixRank {
+    friend bool operator==(const MatrixRank&, const MatrixRank&) = default;
+};
+
+// The extents do not fit the block shape of `role`'s native order; always an untransposed role.
+struct AmpBlock {
+    layout::NativeKernelOrder role;
+    friend bool operator==(const AmpBlock&, const AmpBlock&) = default;
+};
+
+struct BlockMajorBlock {
+    layout::BlockedOrder order;
+    friend bool operator==(const BlockMajorBlock&, const BlockMajorBlock&) = default;
+};
+
+// A layout error met while addressing storage. It adds no text: its message is the wrapped one.
+struct Layout {
+    layout::LayoutError error;
+    friend bool operator==(const Layout&, const Layout&) = default;
+};
+
+struct Overflow {
+    friend bool operator==(const Overflow&, const Overflow&) = default;
+};
+
+using StorageError =
+    std::variant<WrongShard, InvalidView, MatrixRank, AmpBlock, BlockMajorBlock, Layout, Overflow>;
+
+// `Layout` answers with the wrapped error's cause, so the wrapped error never appears as a link of
+// its own; that cause, like every other variant's, is absent.
+constexpr std::nullptr_t cause(const StorageError& error) noexcept {
+    if (const Layout* wrapped = std::get_if<Layout>(&error)) {
+        return layout::cause(wrapped->error);
+    }
+    return nullptr;
+}
+
+}  // namespace ovra_codegen::storage
