@@ -1,0 +1,117 @@
+// Assembly of a binding's packed host image from 16-bit (F16) elements supplied by a callback.
+#pragma once
+
+#include <bit>
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "ovra/package/binding.hpp"
+#include "ovra/runner/error.hpp"
+#include "ovra/runner/narrow.hpp"
+
+namespace ovra_tests {
+
+namespace packing_detail {
+
+// One 16-bit store, low byte first whatever the host's byte order.
+inline void store_le16(std::uint8_t* destination, std::uint16_t bits) {
+    if constexpr (std::endian::native == std::endian::big) {
+        bits = std::byteswap(bits);
+    }
+    std::memcpy(destination, &bits, sizeof bits);
+}
+
+}  // namespace packing_detail
+
+// The packed image of `binding`: `total` bytes, `total` being the largest `file_offset + size` over all
+// slices (empty ones included), holding element `linear` of the slice at position i at byte
+// `file_offset + 2 * linear`, low byte first, with the value `value(i, linear, size / 2)` returned.
+// Slices are written in sequence order, so a later slice wins where two overlap; uncovered bytes are 0.
+// Only `name` and each slice's `file_offset` and `size` are read. A callback error is returned unchanged and
+// ends the call at once; no partial image is ever returned.
+template <class Callback>
+requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t>
+    Result<std::vector<std::uint8_t>> packed_binding(const ovra_package::Binding& binding, Callback value) {
+    // The image length comes first, over every slice, before any slice is judged.
+    std::uint64_t total = 0;
+    for (const ovra_package::RegionSlice& slice : binding.slices) {
+        if (slice.size > std::numeric_limits<std::uint64_t>::max() - slice.file_offset) {
+            return std::unexpected(make_error(fmt::format(
+                "binding {} has a slice that ends beyond the largest byte offset", binding.name)));
+        }
+        const std::uint64_t end = slice.file_offset + slice.size;
+        if (end > total) {
+            total = end;
+        }
+    }
+    if (binding.slices.empty()) {
+        return std::unexpected(make_error("binding has no slices"));
+    }
+    const Result<std::size_t> length = checked_narrow<std::size_t>(total);
+    if (!length) {
+        return std::unexpected(length.error());
+    }
+
+    // A slice far out in the image asks for more memory than exists; report it rather than terminate.
+    const auto unallocatable = [&] {
+        return make_error(fmt::format(
+            "binding {} needs a packed image of {} bytes, which cannot be allocated", binding.name, total));
+    };
+    std::vector<std::uint8_t> bytes;
+    if (*length > bytes.max_size()) {
+        return std::unexpected(unallocatable());
+    }
+    try {
+        bytes.resize(*length);  // zero-filled
+    } catch (const std::bad_alloc&) {
+        return std::unexpected(unallocatable());
+    } catch (const std::length_error&) {
+        return std::unexpected(unallocatable());
+    }
+
+    for (std::size_t position = 0; position < binding.slices.size(); ++position) {
+        const ovra_package::RegionSlice& slice = binding.slices[position];
+        if (slice.size == 0) {
+            continue;
+        }
+        if (slice.size % 2 != 0) {
+            return std::unexpected(make_error(fmt::format("binding {} has a non-F16 slice", binding.name)));
+        }
+        const Result<std::uint32_t> elements = checked_narrow<std::uint32_t>(slice.size / 2);
+        if (!elements) {
+            return std::unexpected(elements.error());
+        }
+        const Result<std::uint16_t> logical_tile = checked_narrow<std::uint16_t>(position);
+        if (!logical_tile) {
+            return std::unexpected(logical_tile.error());
+        }
+        // file_offset + size <= total, which fits the host's size type, so every element's offset does too:
+        // the base is narrowed once and the element loop needs no checks.
+        const Result<std::size_t> base = checked_narrow<std::size_t>(slice.file_offset);
+        if (!base) {
+            return std::unexpected(base.error());
+        }
+        std::uint8_t* destination = bytes.data() + *base;
+        const std::uint16_t tile = *logical_tile;
+        const std::uint32_t count = *elements;
+        for (std::uint32_t linear = 0; linear < count; ++linear) {
+            Result<std::uint16_t> bits = value(tile, linear, count);
+            if (!bits) {
+                return std::unexpected(std::move(bits.error()));
+            }
+            packing_detail::store_le16(destination + std::size_t{linear} * 2, *bits);
+        }
+    }
+    return bytes;
+}
+
+}  // namespace ovra_tests
