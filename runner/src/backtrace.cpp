@@ -24,7 +24,7 @@ std::string demangle(const char* name) {
     }
     int status = 0;
     std::unique_ptr<char, decltype(&std::free)> plain(abi::__cxa_demangle(name, nullptr, nullptr, &status),
-                                                       &std::free);
+                                                      &std::free);
     return status == 0 && plain ? std::string(plain.get()) : std::string(name);
 }
 

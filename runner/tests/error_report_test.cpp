@@ -27,11 +27,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReportCase{"none", {}, "outer failure"},
         ReportCase{"one", {"inner failure"}, "outer failure\n\nCaused by:\n    inner failure"},
-        ReportCase{"one_multiline", {"first line\nsecond line"},
+        ReportCase{"one_multiline",
+                   {"first line\nsecond line"},
                    "outer failure\n\nCaused by:\n    first line\n    second line"},
-        ReportCase{"three_one_multiline",
-                   {"middle", "spans\ntwo lines", "root"},
-                   "outer failure\n\nCaused by:\n    0: middle\n    1: spans\n       two lines\n    2: root"}),
+        ReportCase{
+            "three_one_multiline",
+            {"middle", "spans\ntwo lines", "root"},
+            "outer failure\n\nCaused by:\n    0: middle\n    1: spans\n       two lines\n    2: root"}),
     [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.label); });
 
 TEST(ReportWithBacktrace, AppendsTrimmedFramesAfterCauses) {

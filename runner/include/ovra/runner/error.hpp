@@ -34,8 +34,7 @@ Error make_error(std::string message, std::vector<std::string> causes = {});
 // Any library error that renders its message through {fmt} converts without the runner knowing its type.
 // Library errors end their chain of causes, so the converted value has none.
 template <class E>
-    requires fmt::is_formattable<E>::value
-Error to_error(const E& error) {
+requires fmt::is_formattable<E>::value Error to_error(const E& error) {
     return make_error(fmt::format("{}", error));
 }
 

@@ -10,7 +10,9 @@ namespace ovra_tests {
 
 inline constexpr const char* integer_conversion_message = "out of range integral type conversion attempted";
 
-inline Error integer_conversion_error() { return make_error(integer_conversion_message); }
+inline Error integer_conversion_error() {
+    return make_error(integer_conversion_message);
+}
 
 template <std::integral To, std::integral From>
 Result<To> checked_narrow(From value) {

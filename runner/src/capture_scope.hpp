@@ -1,0 +1,25 @@
+// Points the current thread's test output at one test's sink for the lifetime of a scope.
+#pragma once
+
+#include <string>
+
+#include "terminal.hpp"
+
+namespace ovra_tests {
+
+// Exactly one of the two is set: captured text of both streams, or the terminal to pass text on to.
+struct TestOutputSink {
+    std::string* captured = nullptr;
+    Terminal* terminal = nullptr;
+};
+
+struct CaptureScope {
+    explicit CaptureScope(TestOutputSink sink);
+    ~CaptureScope();
+    CaptureScope(const CaptureScope&) = delete;
+    CaptureScope& operator=(const CaptureScope&) = delete;
+
+    TestOutputSink previous;
+};
+
+}  // namespace ovra_tests

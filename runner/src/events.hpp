@@ -1,0 +1,58 @@
+// What the run loop reports, in the order it happens; the console turns these into text.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "ovra/runner/test_descriptor.hpp"
+
+namespace ovra_tests {
+
+struct TestPassed {};
+// `reason` is kept for callers; no format prints it (the captured output already says what happened).
+struct TestFailed {
+    std::string reason;
+};
+// A failure whose message is printed with the test's output, as a note.
+struct TestFailedWithNote {
+    std::string message;
+};
+struct TestIgnored {};
+struct TestTimeLimitExceeded {};
+
+using TestResult =
+    std::variant<TestPassed, TestFailed, TestFailedWithNote, TestIgnored, TestTimeLimitExceeded>;
+
+struct CompletedTest {
+    TestDescriptor test;
+    TestResult result;
+    // Measured only when a time option asks for it.
+    std::optional<std::chrono::nanoseconds> exec_time;
+    std::string output;
+};
+
+struct TestsFilteredOut {
+    std::size_t count;
+};
+struct RunStarted {
+    std::size_t test_count;
+    std::optional<std::uint64_t> shuffle_seed;
+};
+struct TestStarted {
+    TestDescriptor test;
+};
+struct TestRunningLong {
+    TestDescriptor test;
+    std::chrono::milliseconds after;
+};
+struct TestFinished {
+    CompletedTest completed;
+};
+
+using RunEvent = std::variant<TestsFilteredOut, RunStarted, TestStarted, TestRunningLong, TestFinished>;
+
+}  // namespace ovra_tests

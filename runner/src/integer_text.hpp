@@ -1,0 +1,17 @@
+// Decimal parsing with the standard runner's error texts, which its messages quote after "(error: ...)".
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <string_view>
+
+namespace ovra_tests {
+
+enum class IntegerTextError { Empty, InvalidDigit, TooLarge };
+
+// Digits with an optional leading '+', as the standard runner reads counts and seeds.
+std::expected<std::uint64_t, IntegerTextError> parse_unsigned(std::string_view text);
+
+std::string_view describe(IntegerTextError error);
+
+}  // namespace ovra_tests

@@ -1,0 +1,6 @@
+#include "demo_tests.hpp"
+#include "ovra/runner/runner.hpp"
+
+int main(int argc, char** argv) {
+    return ovra_tests::test_main(ovra_runner_demo::demo_table(), argc, argv);
+}
