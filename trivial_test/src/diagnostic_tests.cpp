@@ -45,8 +45,8 @@ Status blas_gemm_matches_scalar_reference(SgemmFunction sgemm) {
         const std::vector<float> right = random_matrix(random, right_shape);
         std::vector<float> accelerated(std::size_t{rows} * columns, 0.0F);
 
-        if (Status status = sgemm(left, right, accelerated, rows, columns, inner, left_shape[1], right_shape[1],
-                                  transpose_left, transpose_right);
+        if (Status status = sgemm(left, right, accelerated, rows, columns, inner, left_shape[1],
+                                  right_shape[1], transpose_left, transpose_right);
             !status) {
             return status;
         }
@@ -87,8 +87,8 @@ Status gelu_reorder_preserves_logical_coordinates(std::span<const std::uint32_t,
                     for (std::uint32_t lane = 0; lane < 2; ++lane) {
                         const std::uint32_t source = base + source_word;
                         const std::uint32_t destination = base + destination_word;
-                        const auto source_coordinates = amp_matrix_coordinates(NativeKernelOrder::Output, f16, rows,
-                                                                               columns, source * 2 + lane);
+                        const auto source_coordinates = amp_matrix_coordinates(
+                            NativeKernelOrder::Output, f16, rows, columns, source * 2 + lane);
                         if (!source_coordinates) {
                             return std::unexpected(to_error(source_coordinates.error()));
                         }
@@ -106,7 +106,9 @@ Status gelu_reorder_preserves_logical_coordinates(std::span<const std::uint32_t,
     return {};
 }
 
-Status randomized_blas_gemm_matches_scalar_reference() { return blas_gemm_matches_scalar_reference(host_sgemm); }
+Status randomized_blas_gemm_matches_scalar_reference() {
+    return blas_gemm_matches_scalar_reference(host_sgemm);
+}
 
 Status randomized_gelu_reorder_preserves_logical_coordinates() {
     return gelu_reorder_preserves_logical_coordinates(gelu_word_permutation);

@@ -63,18 +63,21 @@ TEST(RandomizedProperties, BindingOrderPassesPackingErrorsOnUnchanged) {
 }
 
 TEST(RandomizedProperties, GeluReorderCatchesAWrongPermutation) {
-    // The identity leaves Output's interleave in place: physical word 1 holds logical pair 4, columns 8 and 9.
+    // The identity leaves Output's interleave in place: physical word 1 holds logical pair 4, columns 8
+    // and 9.
     constexpr std::array<std::uint32_t, 8> identity{0, 1, 2, 3, 4, 5, 6, 7};
-    EXPECT_EQ(failure_of([&] { return diagnostic::tests::gelu_reorder_preserves_logical_coordinates(identity); }),
-              "assertion `left == right` failed\n  left: (0, 8)\n right: (0, 2)");
+    EXPECT_EQ(
+        failure_of([&] { return diagnostic::tests::gelu_reorder_preserves_logical_coordinates(identity); }),
+        "assertion `left == right` failed\n  left: (0, 8)\n right: (0, 2)");
 }
 
 template <float Perturbation>
 Status perturbed_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                       std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
-                       std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
-    Status status = diagnostic::host_sgemm(left, right, output, rows, columns, inner, left_stride, right_stride,
-                                           transpose_left, transpose_right);
+                       std::uint32_t rows, std::uint32_t columns, std::uint32_t inner,
+                       std::uint32_t left_stride, std::uint32_t right_stride, bool transpose_left,
+                       bool transpose_right) {
+    Status status = diagnostic::host_sgemm(left, right, output, rows, columns, inner, left_stride,
+                                           right_stride, transpose_left, transpose_right);
     output.back() += Perturbation;
     return status;
 }
@@ -99,7 +102,8 @@ TEST(RandomizedProperties, GemmReferenceCatchesPerturbationsAboveTheTolerance) {
 
 TEST(RandomizedProperties, GemmReferencePassesSgemmErrorsOnUnchanged) {
     const auto refusing = [](std::span<const float>, std::span<const float>, std::span<float>, std::uint32_t,
-                             std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, bool, bool) -> Status {
+                             std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, bool,
+                             bool) -> Status {
         return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
     };
     EXPECT_EQ(failure_of([&] { return diagnostic::tests::blas_gemm_matches_scalar_reference(refusing); }),

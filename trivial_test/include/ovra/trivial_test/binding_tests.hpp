@@ -44,7 +44,8 @@ Status binding_values_follow_logical_slice_order(Pack pack) {
         }
         // Consecutive 2-byte chunks; a trailing odd byte would not form one.
         for (std::size_t logical = 0; 2 * logical + 1 < bytes->size(); ++logical) {
-            const auto raw = static_cast<std::uint16_t>((*bytes)[2 * logical] | ((*bytes)[2 * logical + 1] << 8));
+            const auto raw =
+                static_cast<std::uint16_t>((*bytes)[2 * logical] | ((*bytes)[2 * logical + 1] << 8));
             check_eq(raw, static_cast<std::uint16_t>(logical));
         }
     }

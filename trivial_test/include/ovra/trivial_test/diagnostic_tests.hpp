@@ -11,10 +11,10 @@
 namespace ovra_tests::diagnostic::tests {
 
 // Called like host_sgemm.
-using SgemmFunction = Status (*)(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                                 std::uint32_t rows, std::uint32_t columns, std::uint32_t inner,
-                                 std::uint32_t left_stride, std::uint32_t right_stride, bool transpose_left,
-                                 bool transpose_right);
+using SgemmFunction = Status (*)(std::span<const float> left, std::span<const float> right,
+                                 std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                                 std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
+                                 bool transpose_left, bool transpose_right);
 
 // 256 seeded products through `sgemm`, each element compared with a single-precision scalar dot product.
 Status blas_gemm_matches_scalar_reference(SgemmFunction sgemm);

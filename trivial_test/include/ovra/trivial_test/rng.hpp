@@ -127,7 +127,7 @@ struct Rng {
         }
     }
 
-private:
+  private:
     __extension__ typedef unsigned __int128 uint128;
 
     template <class T>
