@@ -1,0 +1,112 @@
+// Malformed command lines and environments, run against the real executable: each must end in exactly one
+// "error: ..." line on standard error and status 101, with nothing on standard output and no hang.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ovra/test_support/child_process.hpp"
+
+namespace {
+
+struct BadInput {
+    std::vector<std::string> arguments;
+    std::vector<std::string> environment;
+};
+
+std::string describe(const BadInput& input) {
+    std::string text;
+    for (const std::string& variable : input.environment) {
+        text += variable + " ";
+    }
+    for (const std::string& argument : input.arguments) {
+        text += "'" + argument + "' ";
+    }
+    return text;
+}
+
+void PrintTo(const BadInput& input, std::ostream* stream) { *stream << describe(input); }
+
+const std::vector<BadInput>& bad_inputs() {
+    static const std::vector<BadInput> rows = {
+        // Unknown options.
+        {{"--bogus"}, {}},
+        {{"-x"}, {}},
+        {{"--exa"}, {}},
+        {{"---"}, {}},
+        {{"-Zfoo"}, {}},
+        {{"-Z", "bogus"}, {}},
+        // Missing values.
+        {{"--test-threads"}, {}},
+        {{"--format"}, {}},
+        {{"--color"}, {}},
+        {{"--skip"}, {}},
+        {{"--shuffle-seed"}, {}},
+        {{"--logfile"}, {}},
+        {{"-Z"}, {}},
+        // Values given to flags.
+        {{"--list=yes"}, {}},
+        {{"--exact=1"}, {}},
+        {{"--show-output=1"}, {}},
+        {{"--include-ignored=yes"}, {}},
+        // Doubled options.
+        {{"--test-threads", "1", "--test-threads", "2"}, {}},
+        {{"--format", "pretty", "--format", "terse"}, {}},
+        {{"--color", "never", "--color=always"}, {}},
+        {{"-qq"}, {}},
+        {{"--quiet", "--quiet"}, {}},
+        // Numbers that are not numbers, or too large.
+        {{"--test-threads", "0"}, {}},
+        {{"--test-threads=0"}, {}},
+        {{"--test-threads", "abc"}, {}},
+        {{"--test-threads", "-1"}, {}},
+        {{"--test-threads", ""}, {}},
+        {{"--test-threads="}, {}},
+        {{"--test-threads", "1x"}, {}},
+        {{"--test-threads", " 1"}, {}},
+        {{"--test-threads", "99999999999999999999999"}, {}},
+        {{"--shuffle-seed", "abc"}, {}},
+        {{"--shuffle-seed", "-5"}, {}},
+        {{"--shuffle-seed", "99999999999999999999999"}, {}},
+        // Formats and colours that do not exist.
+        {{"--format", "xml"}, {}},
+        {{"--format", "JSON"}, {}},
+        {{"--format="}, {}},
+        {{"--color", "purple"}, {}},
+        {{"--color", "ALWAYS"}, {}},
+        {{"--color="}, {}},
+        // Conflicting flags.
+        {{"--ignored", "--include-ignored"}, {}},
+        // A bad thread count from the environment.
+        {{}, {"OVRA_TEST_THREADS=abc"}},
+        {{}, {"OVRA_TEST_THREADS=0"}},
+        {{}, {"OVRA_TEST_THREADS=-3"}},
+        {{}, {"OVRA_TEST_THREADS="}},
+    };
+    return rows;
+}
+
+class MalformedCommandLine : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(MalformedCommandLine, PrintsOneErrorLineAndExits101) {
+    const BadInput& input = GetParam();
+    // A generous deadline: it guards against hangs, not speed, and sanitizer builds start slowly.
+    const ovra_test_support::ChildOutcome outcome = ovra_test_support::run_child(
+        OVRA_TRIVIAL_TEST, input.arguments, input.environment, std::chrono::seconds(1));
+    EXPECT_FALSE(outcome.timed_out) << describe(input);
+    EXPECT_EQ(outcome.status, 101) << describe(input);
+    EXPECT_EQ(outcome.out, "") << describe(input);
+    EXPECT_TRUE(outcome.err.starts_with("error: ")) << describe(input) << outcome.err;
+    ASSERT_FALSE(outcome.err.empty());
+    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << describe(input) << outcome.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, MalformedCommandLine, ::testing::ValuesIn(bad_inputs()));
+
+TEST(MalformedCommandLine, SweepCoversAtLeastFortyInputs) {
+    EXPECT_GE(bad_inputs().size(), 40U);
+}
+
+}  // namespace

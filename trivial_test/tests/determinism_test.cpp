@@ -1,0 +1,47 @@
+// Every run checks the same seeded cases, so the report is the same run after run once the duration is
+// masked; with parallel workers only the completion order may differ, never the verdict.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "ovra/test_support/child_process.hpp"
+
+namespace {
+
+constexpr int runs = 20;
+
+std::string without_duration(const std::string& report) {
+    static const std::regex duration("finished in [0-9]+\\.[0-9]+s");
+    return std::regex_replace(report, duration, "finished in <duration>");
+}
+
+TEST(Determinism, SingleThreadedReportsAreIdentical) {
+    std::string first;
+    for (int run = 0; run < runs; ++run) {
+        const ovra_test_support::ChildOutcome outcome =
+            ovra_test_support::run_child(OVRA_TRIVIAL_TEST, {"--test-threads", "1"});
+        ASSERT_EQ(outcome.status, 0) << outcome.out << outcome.err;
+        EXPECT_EQ(outcome.err, "");
+        const std::string report = without_duration(outcome.out);
+        if (run == 0) {
+            first = report;
+        } else {
+            ASSERT_EQ(report, first) << "run " << run;
+        }
+    }
+    EXPECT_NE(first.find("test result: ok. 3 passed; 0 failed;"), std::string::npos) << first;
+}
+
+TEST(Determinism, ParallelRunsAllPass) {
+    for (int run = 0; run < runs; ++run) {
+        const ovra_test_support::ChildOutcome outcome = ovra_test_support::run_child(OVRA_TRIVIAL_TEST, {});
+        ASSERT_EQ(outcome.status, 0) << "run " << run << "\n" << outcome.out << outcome.err;
+        EXPECT_NE(
+            outcome.out.find("test result: ok. 3 passed; 0 failed; 0 ignored; 0 measured; 0 filtered out"),
+            std::string::npos)
+            << outcome.out;
+    }
+}
+
+}  // namespace
