@@ -3,10 +3,11 @@
 # Usage: scripts/install-deps.sh [--fuzz] [--bench-tools]
 set -euo pipefail
 
-packages=(g++ cmake make libopenblas-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev libgcc-12-dev)
+packages=(g++ cmake make libopenblas-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev libgcc-12-dev
+          libtinyxml2-dev)
 for option in "$@"; do
     case "$option" in
-        --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+        --fuzz) packages+=(clang-16 libclang-rt-16-dev) ;;
         --bench-tools) packages+=(hyperfine) ;;
         *) echo "error: unknown option '$option' (expected --fuzz or --bench-tools)" >&2; exit 2 ;;
     esac

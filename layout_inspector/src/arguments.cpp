@@ -1,0 +1,243 @@
+#include "ovra/layout_inspector/arguments.hpp"
+
+#include <array>
+#include <charconv>
+#include <optional>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+
+namespace ovra_layout_inspector {
+
+namespace {
+
+namespace operator_ = ovra_codegen::operator_;
+
+constexpr std::string_view usage_line =
+    "usage: ovra_layout ROLE PRECISION ROWS COLUMNS [--inverse | --at P | --cell R,C | --svg FILE]";
+
+constexpr std::string_view usage =
+    R"(usage: ovra_layout ROLE PRECISION ROWS COLUMNS [--inverse | --at P | --cell R,C | --svg FILE]
+
+Shows where each cell of a ROWS x COLUMNS matrix lies in the storage order of an AMP
+kernel role: which cell is stored at position P, and at which position cell (R, C) is.
+Positions count elements from the matrix's first stored element; rows and columns count from 0.
+
+  ROLE       Left, TransposedLeft, TransposedRight, Output, TransposedOutput,
+             or right (right-matrix order)
+  PRECISION  F8F143, F16 or F32: micro dimension 32, 16 or 8
+  ROWS       whole numbers from 1 to 4294967295 that the role's block shape divides:
+  COLUMNS      Left              COLUMNS a multiple of the micro dimension
+               TransposedLeft    ROWS a multiple of the micro dimension
+               Output            COLUMNS a multiple of 16
+               TransposedOutput  ROWS a multiple of 16
+               right             ROWS a multiple of the micro dimension, COLUMNS of 16
+               TransposedRight   COLUMNS a multiple of the micro dimension, ROWS of 16
+             and at most 4294967296 cells in all.
+
+Output, one of:
+  (default)    The grid: a header line "r\c" and the column indices, then one line per
+               row, its index first. Each cell holds its storage position. Numbers are
+               right-aligned in columns of equal width separated by one space; " |"
+               separates panels or blocks side by side, and a line of "-" (with "+"
+               under each "|") separates panels or blocks stacked.
+               At most 128 rows and 128 columns.
+  --inverse    A header line "position row column", then one line per storage
+               position in order with the row and column of the cell it holds.
+               At most 16384 positions.
+  --at P       The cell stored at position P, at any size.
+  --cell R,C   The position of the cell in row R, column C, at any size.
+  --svg FILE   Writes the grid as an SVG picture to FILE ("-": standard output):
+               cells shaded from light (first stored) to dark (last stored), panels
+               and blocks outlined.
+               At most 128 rows and 128 columns.
+  -h, --help   Prints this text.
+
+Exit status: 0 on success; 1 when the role rejects the shape (the storage error's
+message is printed) or FILE cannot be written; 2 for a usage error. Errors are
+one line "error: ..." on standard error.
+)";
+
+// Whole numbers only: no sign, space, fraction or trailing text; std::from_chars also refuses
+// values past the type's range.
+std::optional<std::uint32_t> parse_whole(std::string_view text) {
+    std::uint32_t value = 0;
+    const char* const end = text.data() + text.size();
+    const std::from_chars_result parsed = std::from_chars(text.data(), end, value);
+    if (text.empty() || parsed.ec != std::errc{} || parsed.ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::expected<Role, UsageError> parse_role(std::string_view text) {
+    constexpr std::array roles{Role::Left,   Role::TransposedLeft,   Role::TransposedRight,
+                               Role::Output, Role::TransposedOutput, Role::Right};
+    for (const Role role : roles) {
+        if (text == role_name(role)) {
+            return role;
+        }
+    }
+    return std::unexpected(
+        UsageError{fmt::format("unknown ROLE {} (expected Left, TransposedLeft, TransposedRight, Output, "
+                               "TransposedOutput or right)",
+                               echoed(text))});
+}
+
+std::expected<Precision, UsageError> parse_precision(std::string_view text) {
+    if (text == "F8F143") {
+        // The scale exponent plays no part in where elements lie.
+        return Precision{operator_::F8F143{0}};
+    }
+    if (text == "F16") {
+        return Precision{operator_::F16{}};
+    }
+    if (text == "F32") {
+        return Precision{operator_::F32{}};
+    }
+    return std::unexpected(
+        UsageError{fmt::format("unknown PRECISION {} (expected F8F143, F16 or F32)", echoed(text))});
+}
+
+std::expected<std::uint32_t, UsageError> parse_extent(std::string_view name, std::string_view text) {
+    const std::optional<std::uint32_t> value = parse_whole(text);
+    if (!value || *value == 0) {
+        return std::unexpected(UsageError{
+            fmt::format("{} must be a whole number from 1 to 4294967295 (was {})", name, echoed(text))});
+    }
+    return *value;
+}
+
+std::expected<Request, UsageError> parse_at(std::string_view text) {
+    const std::optional<std::uint32_t> position = parse_whole(text);
+    if (!position) {
+        return std::unexpected(UsageError{
+            fmt::format("--at must be a whole number from 0 to 4294967295 (was {})", echoed(text))});
+    }
+    return ShowAt{*position};
+}
+
+std::expected<Request, UsageError> parse_cell(std::string_view text) {
+    const std::size_t comma = text.find(',');
+    std::optional<std::uint32_t> row;
+    std::optional<std::uint32_t> column;
+    if (comma != std::string_view::npos) {
+        row = parse_whole(text.substr(0, comma));
+        column = parse_whole(text.substr(comma + 1));
+    }
+    if (!row || !column) {
+        return std::unexpected(UsageError{fmt::format(
+            "--cell must be R,C: two whole numbers from 0 to 4294967295 (was {})", echoed(text))});
+    }
+    return ShowCell{MatrixCoordinates{*row, *column}};
+}
+
+bool is_option(std::string_view argument) {
+    return argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9');
+}
+
+}  // namespace
+
+std::string_view usage_text() {
+    return usage;
+}
+
+std::expected<ParsedArguments, UsageError> parse_arguments(std::span<const std::string_view> arguments) {
+    for (const std::string_view argument : arguments) {
+        if (argument == "-h" || argument == "--help") {
+            return ShowHelp{};
+        }
+    }
+
+    std::vector<std::string_view> operands;
+    std::optional<Request> request;
+    std::string_view request_option;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string_view argument = arguments[index];
+        if (!is_option(argument)) {
+            operands.push_back(argument);
+            continue;
+        }
+        std::string_view option = argument;
+        std::optional<std::string_view> value;
+        if (const std::size_t equals = argument.find('=');
+            argument.starts_with("--") && equals != std::string_view::npos) {
+            option = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        }
+
+        std::expected<Request, UsageError> parsed = std::unexpected(UsageError{});
+        if (option == "--inverse") {
+            if (value) {
+                return std::unexpected(UsageError{"--inverse takes no value"});
+            }
+            parsed = ShowInverse{};
+        } else if (option == "--at" || option == "--cell" || option == "--svg") {
+            if (!value) {
+                if (index + 1 == arguments.size()) {
+                    const std::string_view what = option == "--at"     ? "a position P"
+                                                  : option == "--cell" ? "a cell R,C"
+                                                                       : "a FILE";
+                    return std::unexpected(UsageError{fmt::format("{} needs {}", option, what)});
+                }
+                value = arguments[++index];
+            }
+            if (option == "--at") {
+                parsed = parse_at(*value);
+            } else if (option == "--cell") {
+                parsed = parse_cell(*value);
+            } else if (value->empty()) {
+                return std::unexpected(UsageError{"--svg needs a FILE"});
+            } else {
+                parsed = WriteSvg{std::string(*value)};
+            }
+        } else {
+            return std::unexpected(UsageError{fmt::format("unknown option {}", echoed(argument))});
+        }
+
+        if (request) {
+            if (option == request_option) {
+                return std::unexpected(UsageError{fmt::format("{} is given more than once", option)});
+            }
+            return std::unexpected(
+                UsageError{fmt::format("{} cannot be combined with {}", request_option, option)});
+        }
+        if (!parsed) {
+            return std::unexpected(parsed.error());
+        }
+        request = std::move(*parsed);
+        request_option = option;
+    }
+
+    constexpr std::array<std::string_view, 4> operand_names{"ROLE", "PRECISION", "ROWS", "COLUMNS"};
+    if (operands.size() < operand_names.size()) {
+        return std::unexpected(
+            UsageError{fmt::format("missing {} ({})", operand_names[operands.size()], usage_line)});
+    }
+    if (operands.size() > operand_names.size()) {
+        return std::unexpected(
+            UsageError{fmt::format("unexpected argument {}", echoed(operands[operand_names.size()]))});
+    }
+
+    const std::expected<Role, UsageError> role = parse_role(operands[0]);
+    if (!role) {
+        return std::unexpected(role.error());
+    }
+    const std::expected<Precision, UsageError> precision = parse_precision(operands[1]);
+    if (!precision) {
+        return std::unexpected(precision.error());
+    }
+    const std::expected<std::uint32_t, UsageError> rows = parse_extent("ROWS", operands[2]);
+    if (!rows) {
+        return std::unexpected(rows.error());
+    }
+    const std::expected<std::uint32_t, UsageError> columns = parse_extent("COLUMNS", operands[3]);
+    if (!columns) {
+        return std::unexpected(columns.error());
+    }
+    return Invocation{StoredMatrix{*role, *precision, *rows, *columns}, request.value_or(ShowGrid{})};
+}
+
+}  // namespace ovra_layout_inspector

@@ -1,0 +1,154 @@
+#include "ovra/layout_inspector/svg_picture.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <optional>
+
+#include <fmt/format.h>
+
+#include "ovra/layout_inspector/text_views.hpp"
+
+namespace ovra_layout_inspector {
+
+namespace {
+
+// Light to dark, each channel falling, so a darker cell is always stored later.
+struct Colour {
+    std::uint64_t red;
+    std::uint64_t green;
+    std::uint64_t blue;
+};
+constexpr Colour first_colour{0xf7, 0xfb, 0xff};
+constexpr Colour last_colour{0x08, 0x30, 0x6b};
+
+// Room for the row indices on the left and the title and column indices on top.
+constexpr std::uint32_t left_margin = 40;
+constexpr std::uint32_t top_margin = 44;
+constexpr std::uint32_t padding = 12;
+constexpr std::uint32_t title_size = 14;
+constexpr std::uint32_t index_size = 10;
+constexpr std::uint32_t largest_label_size = 12;
+constexpr std::uint32_t smallest_label_size = 6;
+
+std::uint64_t fade(std::uint64_t from, std::uint64_t to, std::uint64_t position, std::uint64_t last) {
+    return last == 0 ? from : from - (from - to) * position / last;
+}
+
+std::string shade(std::uint64_t position, std::uint64_t last) {
+    return fmt::format("#{:02x}{:02x}{:02x}", fade(first_colour.red, last_colour.red, position, last),
+                       fade(first_colour.green, last_colour.green, position, last),
+                       fade(first_colour.blue, last_colour.blue, position, last));
+}
+
+// Large squares for small grids, so that a README-sized picture stays legible.
+std::uint32_t cell_size(const StoredMatrix& matrix) {
+    const std::uint32_t extent = std::max(matrix.rows, matrix.columns);
+    return extent <= 32 ? 32 : extent <= 64 ? 16 : 8;
+}
+
+// Every index where the squares leave room for its digits (columns) or its height (rows); otherwise
+// every 2nd, 4th or 8th.
+std::uint32_t column_index_step(std::uint32_t cell) {
+    return cell >= 32 ? 1 : cell >= 16 ? 4 : 8;
+}
+std::uint32_t row_index_step(std::uint32_t cell) {
+    return cell >= 16 ? 1 : 2;
+}
+
+// Monospace digits are about 0.6 em wide; the label must fit the square with 2 units on each side.
+std::uint32_t label_size(std::uint32_t cell, std::uint64_t last) {
+    const auto digit_count = static_cast<std::uint32_t>(fmt::formatted_size("{}", last));
+    return std::min(largest_label_size, (cell - 4) * 10 / (6 * digit_count));
+}
+
+}  // namespace
+
+std::expected<std::string, ToolError> svg_picture(const StoredMatrix& matrix) {
+    if (const std::expected<void, ToolError> grid = check_grid(matrix, "draw"); !grid) {
+        return std::unexpected(grid.error());
+    }
+    const std::uint32_t cell = cell_size(matrix);
+    const std::uint64_t last = cell_count(matrix) - 1;
+    const std::uint32_t label = label_size(cell, last);
+    const BlockShape block = block_shape(matrix);
+
+    const std::string title =
+        fmt::format("{} {}, {} x {}: storage position of each cell (light first, dark last)",
+                    role_name(matrix.role), precision_name(matrix.precision), matrix.rows, matrix.columns);
+    // The title is the widest text; about 0.6 em per monospace character.
+    const auto title_width = static_cast<std::uint32_t>(title.size()) * title_size * 6 / 10;
+    const std::uint32_t width =
+        std::max(left_margin + matrix.columns * cell + padding, title_width + 2 * padding);
+    const std::uint32_t height = top_margin + matrix.rows * cell + padding;
+
+    std::string out;
+    auto sink = std::back_inserter(out);
+    fmt::format_to(sink,
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                   "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0}\" height=\"{1}\" "
+                   "viewBox=\"0 0 {0} {1}\" font-family=\"monospace\">\n"
+                   "<title>{2}</title>\n"
+                   "<rect width=\"{0}\" height=\"{1}\" fill=\"#ffffff\"/>\n"
+                   "<text x=\"{3}\" y=\"20\" font-size=\"{4}\">{2}</text>\n",
+                   width, height, title, padding, title_size);
+
+    fmt::format_to(sink, "<g class=\"indices\" font-size=\"{}\" fill=\"#444444\">\n", index_size);
+    for (std::uint32_t column = 0; column < matrix.columns; column += column_index_step(cell)) {
+        fmt::format_to(sink, "<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">{}</text>\n",
+                       left_margin + column * cell + cell / 2, top_margin - 6, column);
+    }
+    for (std::uint32_t row = 0; row < matrix.rows; row += row_index_step(cell)) {
+        fmt::format_to(sink, "<text x=\"{}\" y=\"{}\" text-anchor=\"end\">{}</text>\n", left_margin - 6,
+                       top_margin + row * cell + cell / 2 + index_size * 7 / 20, row);
+    }
+    out += "</g>\n";
+
+    std::string labels;
+    auto label_sink = std::back_inserter(labels);
+    out += "<g class=\"cells\" stroke=\"#ffffff\" stroke-width=\"1\">\n";
+    for (std::uint32_t row = 0; row < matrix.rows; ++row) {
+        for (std::uint32_t column = 0; column < matrix.columns; ++column) {
+            const std::optional<std::uint32_t> position = position_of(matrix, MatrixCoordinates{row, column});
+            // Every cell of an accepted shape has a position; this guards a broken shape check.
+            if (!position) {
+                return std::unexpected(ToolError{
+                    UsageError{fmt::format("cell ({}, {}) has no storage position in the {} x {} matrix", row,
+                                           column, matrix.rows, matrix.columns)}});
+            }
+            const std::uint32_t x = left_margin + column * cell;
+            const std::uint32_t y = top_margin + row * cell;
+            fmt::format_to(sink,
+                           "<rect class=\"cell\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"{}\">"
+                           "<title>cell ({}, {}) at position {}</title></rect>\n",
+                           x, y, cell, cell, shade(*position, last), row, column, *position);
+            if (label >= smallest_label_size) {
+                // Dark squares take white digits.
+                fmt::format_to(label_sink,
+                               "<text class=\"position\" x=\"{}\" y=\"{}\" fill=\"{}\">{}</text>\n",
+                               x + cell / 2, y + cell / 2 + label * 7 / 20,
+                               std::uint64_t{*position} * 2 > last ? "#ffffff" : "#000000", *position);
+            }
+        }
+    }
+    out += "</g>\n";
+    // Labels ignore the pointer so that the tooltips of the squares beneath them still show.
+    fmt::format_to(
+        sink, "<g class=\"positions\" font-size=\"{}\" text-anchor=\"middle\" pointer-events=\"none\">\n",
+        label);
+    out += labels;
+    out += "</g>\n";
+
+    out += "<g class=\"blocks\" fill=\"none\" stroke=\"#000000\" stroke-width=\"2\">\n";
+    for (std::uint32_t row = 0; row < matrix.rows; row += block.rows) {
+        for (std::uint32_t column = 0; column < matrix.columns; column += block.columns) {
+            fmt::format_to(sink, "<rect class=\"block\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\"/>\n",
+                           left_margin + column * cell, top_margin + row * cell, block.columns * cell,
+                           block.rows * cell);
+        }
+    }
+    out += "</g>\n</svg>\n";
+    return out;
+}
+
+}  // namespace ovra_layout_inspector
