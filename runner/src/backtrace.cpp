@@ -76,22 +76,36 @@ bool backtrace_enabled() {
     return enabled;
 }
 
-std::optional<Backtrace> capture_backtrace_if_enabled() {
+namespace {
+
+// Program counters of the caller's callers: `skip` frames above this one are left out.
+[[gnu::noinline]] Backtrace capture_frames(std::size_t skip) {
+    std::array<void*, max_frames> addresses{};
+    const auto depth = static_cast<std::size_t>(::backtrace(addresses.data(), max_frames));
+    Backtrace result;
+    for (std::size_t index = skip + 1; index < depth; ++index) {
+        result.frames.push_back(reinterpret_cast<std::uintptr_t>(addresses[index]));
+    }
+    return result;
+}
+
+// Work after the call keeps the compiler from turning it into a jump, which would drop this frame and make
+// the skip count wrong.
+inline void keep_frame() {
+    asm volatile("" ::: "memory");
+}
+
+}  // namespace
+
+[[gnu::noinline]] std::optional<Backtrace> capture_backtrace_if_enabled() {
     if (!backtrace_enabled()) {
         return std::nullopt;
     }
-    return capture_backtrace();
+    return capture_frames(1);
 }
 
-Backtrace capture_backtrace() {
-    std::array<void*, max_frames> addresses{};
-    const int depth = ::backtrace(addresses.data(), max_frames);
-    Backtrace result;
-    // Frame 0 is this function.
-    for (int index = 1; index < depth; ++index) {
-        result.frames.push_back(reinterpret_cast<std::uintptr_t>(addresses[static_cast<std::size_t>(index)]));
-    }
-    return result;
+[[gnu::noinline]] Backtrace capture_backtrace() {
+    return capture_frames(1);
 }
 
 std::string symbolise(const Backtrace& backtrace) {

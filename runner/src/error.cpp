@@ -58,7 +58,7 @@ std::string render_report(const Error& error) {
 }
 
 void fail(std::string message, std::source_location location) {
-    throw CheckFailure{std::move(message), location};
+    throw CheckFailure{std::move(message), location, capture_backtrace_if_enabled()};
 }
 
 }  // namespace ovra_tests

@@ -25,21 +25,24 @@ constexpr std::string_view backtrace_hint =
 
 // Written where the test's stderr side goes, in the shape tools already read from the standard runner.
 void report_failure(const TestDescriptor& test, std::string_view file, std::uint_least32_t line,
-                    std::uint_least32_t column, std::string_view message, const TestRunContext& context) {
+                    std::uint_least32_t column, std::string_view message,
+                    const std::optional<Backtrace>& backtrace, const TestRunContext& context) {
     std::string text = fmt::format("\nthread '{}' ({}) panicked at {}:{}:{}:\n{}\n", test.name,
                                    static_cast<long>(::gettid()), file, line, column, message);
-    if (backtrace_enabled()) {
+    if (backtrace) {
         text.append("stack backtrace:\n");
-        text.append(symbolise(capture_backtrace()));
+        text.append(symbolise(*backtrace));
     } else if (context.backtrace_hint_pending != nullptr && context.backtrace_hint_pending->exchange(false)) {
         text.append(backtrace_hint);
     }
     write_test_output(OutputStream::Stderr, text);
 }
 
-// An exception that is not a check names the test function itself as the place.
+// An exception that is not a check names the test function itself as the place; its stack is gone by now, so
+// a backtrace shows where it was caught.
 void report_exception(const TestDescriptor& test, std::string_view message, const TestRunContext& context) {
-    report_failure(test, test.source_file, test.start_line, test.start_col, message, context);
+    report_failure(test, test.source_file, test.start_line, test.start_col, message,
+                   capture_backtrace_if_enabled(), context);
 }
 
 // Runs the test function; returns why it failed, or nothing when it passed.
@@ -56,7 +59,7 @@ std::optional<std::string> call_test(const TestDescriptor& test, const TestRunCo
         return std::nullopt;
     } catch (const CheckFailure& failure) {
         report_failure(test, failure.location.file_name(), failure.location.line(), failure.location.column(),
-                       failure.message, context);
+                       failure.message, failure.backtrace, context);
         return failure.message;
     } catch (const std::exception& exception) {
         report_exception(test, exception.what(), context);

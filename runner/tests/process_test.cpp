@@ -1,89 +1,18 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "ovra/test_support/child_process.hpp"
 
 namespace ovra_tests::testing {
 namespace {
 
-struct ProcessResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using ProcessResult = ovra_test_support::ChildOutcome;
 
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << file.rdbuf();
-    return buffer.str();
-}
-
-// Runs the demo executable with `args` and `extra_environment` added to this process's environment (minus
-// the runner's own variables, so that the caller's shell cannot change the outcome).
 ProcessResult run_demo_process(const std::vector<std::string>& args,
                                const std::vector<std::string>& extra_environment = {}) {
-    const std::filesystem::path directory = std::filesystem::temp_directory_path();
-    static int serial = 0;
-    const std::string stem =
-        "ovra_runner_process_" + std::to_string(::getpid()) + "_" + std::to_string(++serial);
-    const std::filesystem::path out_path = directory / (stem + ".out");
-    const std::filesystem::path err_path = directory / (stem + ".err");
-
-    std::vector<std::string> argument_storage{OVRA_RUNNER_DEMO};
-    argument_storage.insert(argument_storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& argument : argument_storage) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    std::vector<std::string> environment_storage;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view variable(*entry);
-        if (!variable.starts_with("OVRA_")) {
-            environment_storage.emplace_back(variable);
-        }
-    }
-    environment_storage.insert(environment_storage.end(), extra_environment.begin(), extra_environment.end());
-    std::vector<char*> envp;
-    for (std::string& variable : environment_storage) {
-        envp.push_back(variable.data());
-    }
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv.front(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ProcessResult result;
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << OVRA_RUNNER_DEMO;
-        return result;
-    }
-    int wait_status = 0;
-    ::waitpid(pid, &wait_status, 0);
-    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    std::filesystem::remove(out_path);
-    std::filesystem::remove(err_path);
-    return result;
+    return ovra_test_support::run_child(OVRA_RUNNER_DEMO, args, extra_environment);
 }
 
 struct ProcessCase {

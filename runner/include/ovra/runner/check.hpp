@@ -2,6 +2,7 @@
 // each test, so only that test fails and the process goes on.
 #pragma once
 
+#include <optional>
 #include <source_location>
 #include <string>
 #include <string_view>
@@ -9,11 +10,15 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include "ovra/runner/backtrace.hpp"
+
 namespace ovra_tests {
 
 struct CheckFailure {
     std::string message;
     std::source_location location;
+    // The stack where the check failed, when OVRA_BACKTRACE enables backtraces.
+    std::optional<Backtrace> backtrace;
 };
 
 [[noreturn]] void fail(std::string message, std::source_location location = std::source_location::current());
