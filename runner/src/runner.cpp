@@ -31,8 +31,24 @@ struct CloseFile {
 };
 using FileHandle = std::unique_ptr<std::FILE, CloseFile>;
 
+// Messages quote what the user typed; control characters in it are shown as \xNN so that the report stays
+// one line and cannot drive the terminal.
+std::string printable(std::string_view message) {
+    std::string text;
+    text.reserve(message.size());
+    for (const char character : message) {
+        const auto byte = static_cast<unsigned char>(character);
+        if (byte < 0x20 || byte == 0x7F) {
+            text.append(fmt::format("\\x{:02x}", byte));
+        } else {
+            text.push_back(character);
+        }
+    }
+    return text;
+}
+
 int report_error(Terminal& terminal, std::string_view message) {
-    write_err(terminal, fmt::format("error: {}\n", message));
+    write_err(terminal, fmt::format("error: {}\n", printable(message)));
     return exit_failure;
 }
 

@@ -79,6 +79,10 @@ const std::vector<BadInput>& bad_inputs() {
         {{"--color="}, {}},
         // Conflicting flags.
         {{"--ignored", "--include-ignored"}, {}},
+        // Line ends and escapes in what is quoted back must not break the one-line report.
+        {{"-\n"}, {}},
+        {{"--color", "a\nb"}, {}},
+        {{"--format=\x1b[31mjson"}, {}},
         // A bad thread count from the environment.
         {{}, {"OVRA_TEST_THREADS=abc"}},
         {{}, {"OVRA_TEST_THREADS=0"}},
