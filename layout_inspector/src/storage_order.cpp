@@ -90,20 +90,12 @@ std::expected<void, StorageError> check_shape(const StoredMatrix& matrix) {
 CoordinatesResult cell_at(const StoredMatrix& matrix, std::uint32_t position) {
     switch (matrix.role) {
         case Role::Left:
-            return storage::amp_matrix_coordinates(NativeKernelOrder::Left, matrix.precision, matrix.rows,
-                                                   matrix.columns, position);
         case Role::TransposedLeft:
-            return storage::amp_matrix_coordinates(NativeKernelOrder::TransposedLeft, matrix.precision,
-                                                   matrix.rows, matrix.columns, position);
         case Role::TransposedRight:
-            return storage::amp_matrix_coordinates(NativeKernelOrder::TransposedRight, matrix.precision,
-                                                   matrix.rows, matrix.columns, position);
         case Role::Output:
-            return storage::amp_matrix_coordinates(NativeKernelOrder::Output, matrix.precision, matrix.rows,
-                                                   matrix.columns, position);
         case Role::TransposedOutput:
-            return storage::amp_matrix_coordinates(NativeKernelOrder::TransposedOutput, matrix.precision,
-                                                   matrix.rows, matrix.columns, position);
+            return storage::amp_matrix_coordinates(static_cast<NativeKernelOrder>(matrix.role),
+                                                   matrix.precision, matrix.rows, matrix.columns, position);
         case Role::Right:
             return storage::right_matrix_coordinates(matrix.precision, matrix.rows, matrix.columns, position);
     }

@@ -29,12 +29,13 @@ using ovra_codegen::storage::StorageError;
 
 // The five native kernel orders and right-matrix order, which has no NativeKernelOrder of its own
 // (a plain right operand is addressed through right_matrix_coordinates).
+// The kernel roles carry their NativeKernelOrder's value, so one converts to the other by a cast.
 enum class Role : std::uint8_t {
-    Left,
-    TransposedLeft,
-    TransposedRight,
-    Output,
-    TransposedOutput,
+    Left = static_cast<std::uint8_t>(ovra_codegen::layout::NativeKernelOrder::Left),
+    TransposedLeft = static_cast<std::uint8_t>(ovra_codegen::layout::NativeKernelOrder::TransposedLeft),
+    TransposedRight = static_cast<std::uint8_t>(ovra_codegen::layout::NativeKernelOrder::TransposedRight),
+    Output = static_cast<std::uint8_t>(ovra_codegen::layout::NativeKernelOrder::Output),
+    TransposedOutput = static_cast<std::uint8_t>(ovra_codegen::layout::NativeKernelOrder::TransposedOutput),
     Right,
 };
 
