@@ -23,9 +23,10 @@ constexpr typename ParseContext::iterator parse_debug_flag(ParseContext& ctx, bo
     return it;
 }
 
-// Formats a value with its debug rendering, with or without "?"; for types that have no message.
-template <typename T>
-struct DebugFormatter {
+// Formats a value: "{:?}" gives its debug rendering; "{}" gives its message when it has one (errors) and its
+// debug rendering otherwise.
+template <typename T, bool HasMessage>
+struct RenderingFormatter {
     bool debug = false;
 
     template <typename ParseContext>
@@ -37,27 +38,18 @@ struct DebugFormatter {
     typename FormatContext::iterator format(const T& value, FormatContext& ctx) const {
         IteratorSink<typename FormatContext::iterator> sink{ctx.out()};
         // An iterator sink never refuses, so there is no failure to pass on.
-        static_cast<void>(write_debug(sink, value));
+        if constexpr (HasMessage) {
+            static_cast<void>(debug ? write_debug(sink, value) : write_message(sink, value));
+        } else {
+            static_cast<void>(write_debug(sink, value));
+        }
         return sink.out;
     }
 };
 
-// Formats an error with its message, or with its debug rendering under "?".
 template <typename T>
-struct ErrorFormatter {
-    bool debug = false;
-
-    template <typename ParseContext>
-    constexpr typename ParseContext::iterator parse(ParseContext& ctx) {
-        return parse_debug_flag(ctx, debug);
-    }
-
-    template <typename FormatContext>
-    typename FormatContext::iterator format(const T& value, FormatContext& ctx) const {
-        IteratorSink<typename FormatContext::iterator> sink{ctx.out()};
-        static_cast<void>(debug ? write_debug(sink, value) : write_message(sink, value));
-        return sink.out;
-    }
-};
+using DebugFormatter = RenderingFormatter<T, false>;
+template <typename T>
+using ErrorFormatter = RenderingFormatter<T, true>;
 
 }  // namespace ovra_codegen::text
