@@ -101,11 +101,15 @@ inline void keep_frame() {
     if (!backtrace_enabled()) {
         return std::nullopt;
     }
-    return capture_frames(1);
+    std::optional<Backtrace> frames = capture_frames(1);
+    keep_frame();
+    return frames;
 }
 
 [[gnu::noinline]] Backtrace capture_backtrace() {
-    return capture_frames(1);
+    Backtrace frames = capture_frames(1);
+    keep_frame();
+    return frames;
 }
 
 std::string symbolise(const Backtrace& backtrace) {
