@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "ovra/trivial_test/packing.hpp"
 
@@ -46,13 +52,16 @@ RegionSlice at(std::uint64_t file_offset, std::uint64_t size, std::uint32_t tile
     return RegionSlice{tile, 0, file_offset, size};
 }
 
+std::vector<std::uint8_t> bytes_of(const PackedImage& image) {
+    return {image.begin(), image.end()};
+}
+
 Binding binding_of(std::vector<RegionSlice> slices, std::string name = "weights") {
     return Binding{std::move(name), "f16", {}, std::move(slices)};
 }
 
 // Packs `binding`, recording every callback call in `calls`.
-Result<std::vector<std::uint8_t>> pack_logged(const Binding& binding, ValueOf value_of,
-                                              std::vector<Call>& calls) {
+Result<PackedImage> pack_logged(const Binding& binding, ValueOf value_of, std::vector<Call>& calls) {
     return packed_binding(binding,
                           [&calls, value_of](std::uint16_t tile, std::uint32_t linear,
                                              std::uint32_t elements) -> Result<std::uint16_t> {
@@ -73,6 +82,7 @@ TEST(PackedBinding, BuildsTheImageInSliceOrder) {
     const std::vector<ImageCase> cases = {
         {"lone empty slice", {at(10, 0)}, tagged, std::vector<std::uint8_t>(10, 0), {}},
         {"every slice empty", {at(3, 0), at(7, 0), at(1, 0)}, tagged, std::vector<std::uint8_t>(7, 0), {}},
+        {"empty image", {at(0, 0)}, tagged, {}, {}},
         {"low byte first", {at(0, 2)}, fixed_1234, {0x34, 0x12}, {{0, 0, 1}}},
         {"gap stays zero", {at(4, 2)}, fixed_1234, {0, 0, 0, 0, 0x34, 0x12}, {{0, 0, 1}}},
         {"later slice wins",
@@ -99,9 +109,9 @@ TEST(PackedBinding, BuildsTheImageInSliceOrder) {
     for (const ImageCase& c : cases) {
         SCOPED_TRACE(c.label);
         std::vector<Call> calls;
-        const Result<std::vector<std::uint8_t>> image = pack_logged(binding_of(c.slices), c.value_of, calls);
+        const Result<PackedImage> image = pack_logged(binding_of(c.slices), c.value_of, calls);
         ASSERT_TRUE(image.has_value()) << image.error().message;
-        EXPECT_EQ(*image, c.image);
+        EXPECT_EQ(bytes_of(*image), c.image);
         EXPECT_EQ(calls, c.calls);
     }
 }
@@ -154,8 +164,7 @@ TEST(PackedBinding, RejectsWhatItCannotPackAfterTheCallsBeforeIt) {
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.label);
         std::vector<Call> calls;
-        const Result<std::vector<std::uint8_t>> image =
-            pack_logged(binding_of(c.slices, c.name), tagged, calls);
+        const Result<PackedImage> image = pack_logged(binding_of(c.slices, c.name), tagged, calls);
         ASSERT_FALSE(image.has_value());
         EXPECT_EQ(image.error().message, c.message);
         EXPECT_TRUE(image.error().causes.empty());
@@ -181,13 +190,13 @@ TEST(PackedBinding, LogicalTileIsLimitedToSixteenBitsOnlyForSlicesWithData) {
         std::vector<RegionSlice> slices(65537, at(0, 0));
         slices[c.filled_position] = at(0, c.filled_size);
         std::vector<Call> calls;
-        const Result<std::vector<std::uint8_t>> image =
+        const Result<PackedImage> image =
             pack_logged(binding_of(std::move(slices), "wide"), tile_number, calls);
         if (c.message == nullptr) {
             ASSERT_TRUE(image.has_value()) << image.error().message;
             const auto tile = static_cast<std::uint16_t>(c.filled_position);
-            EXPECT_EQ(*image, (std::vector<std::uint8_t>{static_cast<std::uint8_t>(tile & 0xFF),
-                                                         static_cast<std::uint8_t>(tile >> 8)}));
+            EXPECT_EQ(bytes_of(*image), (std::vector<std::uint8_t>{static_cast<std::uint8_t>(tile & 0xFF),
+                                                                   static_cast<std::uint8_t>(tile >> 8)}));
             EXPECT_EQ(calls, (std::vector<Call>{{tile, 0, 1}}));
         } else {
             ASSERT_FALSE(image.has_value());
@@ -208,7 +217,7 @@ TEST(PackedBinding, PassesACallbackErrorOnUnchangedAndStopsCalling) {
         SCOPED_TRACE(c.label);
         const Error refusal = make_error("element refused", {"sensor offline"});
         std::size_t made = 0;
-        const Result<std::vector<std::uint8_t>> image =
+        const Result<PackedImage> image =
             packed_binding(binding_of({at(0, 4), at(4, 6)}),
                            [&](std::uint16_t, std::uint32_t, std::uint32_t) -> Result<std::uint16_t> {
                                if (made++ == c.failing_call) {
@@ -223,18 +232,18 @@ TEST(PackedBinding, PassesACallbackErrorOnUnchangedAndStopsCalling) {
 }
 
 TEST(PackedBinding, CallbackStateCarriesAcrossSlices) {
-    const Result<std::vector<std::uint8_t>> image = packed_binding(
+    const Result<PackedImage> image = packed_binding(
         binding_of({at(0, 4), at(0, 0), at(4, 2)}),
         [next = std::uint16_t{1}](std::uint16_t, std::uint32_t,
                                   std::uint32_t) mutable -> Result<std::uint16_t> { return next++; });
     ASSERT_TRUE(image.has_value());
-    EXPECT_EQ(*image, (std::vector<std::uint8_t>{1, 0, 2, 0, 3, 0}));
+    EXPECT_EQ(bytes_of(*image), (std::vector<std::uint8_t>{1, 0, 2, 0, 3, 0}));
 }
 
 TEST(PackedBinding, PhysicalPlacementAndDescriptionDoNotChangeTheImage) {
     const Binding reference{"act", "f16", {2, 3}, {at(0, 4, 0), at(4, 2, 1), at(6, 0, 2), at(2, 4, 3)}};
     std::vector<Call> reference_calls;
-    const Result<std::vector<std::uint8_t>> expected = pack_logged(reference, tagged, reference_calls);
+    const Result<PackedImage> expected = pack_logged(reference, tagged, reference_calls);
     ASSERT_TRUE(expected.has_value());
 
     Binding moved = reference;
@@ -246,10 +255,109 @@ TEST(PackedBinding, PhysicalPlacementAndDescriptionDoNotChangeTheImage) {
         moved.slices[i].tile_address = 0x4000 + static_cast<std::uint32_t>(i) * 0x100;
     }
     std::vector<Call> moved_calls;
-    const Result<std::vector<std::uint8_t>> image = pack_logged(moved, tagged, moved_calls);
+    const Result<PackedImage> image = pack_logged(moved, tagged, moved_calls);
     ASSERT_TRUE(image.has_value());
-    EXPECT_EQ(*image, *expected);
+    EXPECT_EQ(bytes_of(*image), bytes_of(*expected));
     EXPECT_EQ(moved_calls, reference_calls);
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool under_sanitizer = true;
+#else
+constexpr bool under_sanitizer = false;
+#endif
+
+// How packing went in a child process: the error message ("" on success), whether the image had the
+// expected length and last element, and the child's peak resident memory.
+struct ChildPacking {
+    std::string message;
+    bool image_as_expected = false;
+    long peak_kib = 0;
+};
+
+// Packs `binding` (every element 0x1234) in a forked child, so that the peak resident memory read from
+// getrusage is that of this one call and not of whatever the test process did before.
+ChildPacking pack_in_child(const Binding& binding, std::uint64_t expected_length) {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        ADD_FAILURE() << "pipe failed";
+        return {};
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const Result<PackedImage> image =
+            packed_binding(binding, [](std::uint16_t, std::uint32_t, std::uint32_t) -> Result<std::uint16_t> {
+                return std::uint16_t{0x1234};
+            });
+        const bool as_expected = image && image->size() == expected_length && expected_length >= 2 &&
+                                 (*image)[expected_length - 2] == 0x34 &&
+                                 (*image)[expected_length - 1] == 0x12 && (*image)[0] == 0;
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const std::string report =
+            fmt::format("{} {} {}", usage.ru_maxrss, as_expected ? 1 : 0, image ? "" : image.error().message);
+        const bool written =
+            write(channel[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+        _exit(written ? 0 : 1);
+    }
+    close(channel[1]);
+    std::string report;
+    char buffer[256];
+    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;) {
+        report.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(channel[0]);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        ADD_FAILURE() << "the packing child did not exit cleanly: " << report;
+        return {};
+    }
+    ChildPacking outcome;
+    int matched = 0;
+    int consumed = 0;
+    if (std::sscanf(report.c_str(), "%ld %d %n", &outcome.peak_kib, &matched, &consumed) < 2) {
+        ADD_FAILURE() << "unreadable report from the packing child: " << report;
+        return {};
+    }
+    outcome.image_as_expected = matched == 1;
+    outcome.message = report.substr(static_cast<std::size_t>(consumed));
+    return outcome;
+}
+
+TEST(PackedBinding, MemoryFollowsTheBytesWrittenNotTheImageLength) {
+    if (under_sanitizer) {
+        GTEST_SKIP() << "sanitizer allocators fill or shadow the image, so resident memory says nothing here";
+    }
+    constexpr std::uint64_t gib = std::uint64_t{1} << 30;
+    constexpr long limit_kib = 64 * 1024;
+    struct MemoryCase {
+        const char* label;
+        std::vector<RegionSlice> slices;
+        std::uint64_t length;  // of the image on success
+        const char* message;   // "" on success
+    };
+    const std::vector<MemoryCase> cases = {
+        {"one element at 16 GiB", {at(16 * gib, 2)}, 16 * gib + 2, ""},
+        {"a slice of 2^32 elements fails before any element is written",
+         {at(0, 8 * gib)},
+         0,
+         conversion_message},
+        {"an element far out, then a slice of 2^32 + 1 elements",
+         {at(16 * gib, 2), at(0, 8 * gib + 2)},
+         0,
+         conversion_message},
+    };
+    for (const MemoryCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ChildPacking outcome = pack_in_child(binding_of(c.slices, "sparse"), c.length);
+        if (outcome.message.ends_with("which cannot be allocated")) {
+            GTEST_SKIP() << "this system refuses the address space: " << outcome.message;
+        }
+        EXPECT_EQ(outcome.message, c.message);
+        EXPECT_EQ(outcome.image_as_expected, c.message[0] == '\0');
+        EXPECT_LT(outcome.peak_kib, limit_kib);
+    }
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ std::string failure_of(Property property) {
 }
 
 // Places each slice by its physical tile instead of its position: the fault the property exists to catch.
-Result<std::vector<std::uint8_t>> pack_by_tile(const ovra_package::Binding& binding, auto value) {
+Result<PackedImage> pack_by_tile(const ovra_package::Binding& binding, auto value) {
     ovra_package::Binding by_tile = binding;
     for (ovra_package::RegionSlice& slice : by_tile.slices) {
         slice.file_offset = 2 * std::uint64_t{slice.tile};
@@ -55,7 +55,7 @@ TEST(RandomizedProperties, BindingOrderCatchesPackingByTile) {
 TEST(RandomizedProperties, BindingOrderPassesPackingErrorsOnUnchanged) {
     const std::string message = failure_of([] {
         return tests::binding_values_follow_logical_slice_order(
-            [](const ovra_package::Binding& binding, auto) -> Result<std::vector<std::uint8_t>> {
+            [](const ovra_package::Binding& binding, auto) -> Result<PackedImage> {
                 return std::unexpected(make_error("binding " + binding.name + " refused"));
             });
     });

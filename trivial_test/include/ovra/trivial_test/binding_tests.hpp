@@ -35,7 +35,7 @@ Status binding_values_follow_logical_slice_order(Pack pack) {
             binding.slices.push_back(ovra_package::RegionSlice{physical[logical], 0x100000, 2 * logical, 2});
         }
 
-        const Result<std::vector<std::uint8_t>> bytes =
+        const auto bytes =
             pack(binding, [](std::uint16_t logical, std::uint32_t, std::uint32_t) -> Result<std::uint16_t> {
                 return logical;
             });

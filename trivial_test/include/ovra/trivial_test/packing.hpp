@@ -5,12 +5,12 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
-#include <stdexcept>
+#include <memory>
+#include <span>
 #include <utility>
-#include <vector>
 
 #include <fmt/format.h>
 
@@ -30,7 +30,28 @@ inline void store_le16(std::uint8_t* destination, std::uint16_t bits) {
     std::memcpy(destination, &bits, sizeof bits);
 }
 
+// Releases an image that came from std::calloc.
+struct FreeBytes {
+    void operator()(std::uint8_t* bytes) const noexcept { std::free(bytes); }
+};
+
 }  // namespace packing_detail
+
+// An owned packed image: `size()` bytes at `data()` (null when empty). It comes from calloc rather than a
+// zero-filled vector because the system hands out large blocks already zeroed and commits their pages only
+// when written: an image costs the pages its slices touch, not its length, and is written in one pass.
+struct PackedImage {
+    std::unique_ptr<std::uint8_t[], packing_detail::FreeBytes> bytes;
+    std::size_t length = 0;
+
+    [[nodiscard]] const std::uint8_t* data() const noexcept { return bytes.get(); }
+    [[nodiscard]] std::size_t size() const noexcept { return length; }
+    [[nodiscard]] bool empty() const noexcept { return length == 0; }
+    [[nodiscard]] std::span<const std::uint8_t> span() const noexcept { return {bytes.get(), length}; }
+    [[nodiscard]] const std::uint8_t* begin() const noexcept { return bytes.get(); }
+    [[nodiscard]] const std::uint8_t* end() const noexcept { return bytes.get() + length; }
+    const std::uint8_t& operator[](std::size_t index) const noexcept { return bytes[index]; }
+};
 
 // The packed image of `binding`: `total` bytes, `total` being the largest `file_offset + size` over all
 // slices (empty ones included), holding element `linear` of the slice at position i at byte
@@ -39,8 +60,8 @@ inline void store_le16(std::uint8_t* destination, std::uint16_t bits) {
 // Only `name` and each slice's `file_offset` and `size` are read. A callback error is returned unchanged and
 // ends the call at once; no partial image is ever returned.
 template <class Callback>
-requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t>
-    Result<std::vector<std::uint8_t>> packed_binding(const ovra_package::Binding& binding, Callback value) {
+requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t> Result<PackedImage>
+packed_binding(const ovra_package::Binding& binding, Callback value) {
     // The image length comes first, over every slice, before any slice is judged.
     std::uint64_t total = 0;
     for (const ovra_package::RegionSlice& slice : binding.slices) {
@@ -62,20 +83,23 @@ requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t>
     }
 
     // A slice far out in the image asks for more memory than exists; report it rather than terminate.
+    // Sizes beyond the largest object are refused before the allocator sees them (a sanitizer's allocator
+    // would end the process instead of returning null).
     const auto unallocatable = [&] {
         return make_error(fmt::format(
             "binding {} needs a packed image of {} bytes, which cannot be allocated", binding.name, total));
     };
-    std::vector<std::uint8_t> bytes;
-    if (*length > bytes.max_size()) {
+    if (*length > static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
         return std::unexpected(unallocatable());
     }
-    try {
-        bytes.resize(*length);  // zero-filled
-    } catch (const std::bad_alloc&) {
-        return std::unexpected(unallocatable());
-    } catch (const std::length_error&) {
-        return std::unexpected(unallocatable());
+    PackedImage image;
+    if (*length != 0) {
+        // Zeroed by calloc: what no slice covers stays 0 without a pass over it.
+        image.bytes.reset(static_cast<std::uint8_t*>(std::calloc(*length, 1)));
+        if (!image.bytes) {
+            return std::unexpected(unallocatable());
+        }
+        image.length = *length;
     }
 
     for (std::size_t position = 0; position < binding.slices.size(); ++position) {
@@ -100,7 +124,7 @@ requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t>
         if (!base) {
             return std::unexpected(base.error());
         }
-        std::uint8_t* destination = bytes.data() + *base;
+        std::uint8_t* destination = image.bytes.get() + *base;
         const std::uint16_t tile = *logical_tile;
         const std::uint32_t count = *elements;
         for (std::uint32_t linear = 0; linear < count; ++linear) {
@@ -111,7 +135,7 @@ requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t>
             packing_detail::store_le16(destination + std::size_t{linear} * 2, *bits);
         }
     }
-    return bytes;
+    return image;
 }
 
 }  // namespace ovra_tests
