@@ -20,9 +20,13 @@ using Formatter = std::variant<PrettyFormatter, TerseFormatter, JsonFormatter, J
 // Listing has no JUnit shape; it lists as pretty does.
 using DiscoveryFormatter = std::variant<PrettyFormatter, TerseFormatter, JsonFormatter>;
 
-void write_log(std::FILE* log, std::string_view text) {
-    if (log != nullptr) {
-        std::fwrite(text.data(), 1, text.size(), log);
+// A failed log write ends the run like a failed console write.
+void log_line(Terminal& terminal, LogFile* log, std::string_view text) {
+    if (log == nullptr) {
+        return;
+    }
+    if (const WriteResult written = write_log(*log, text); !written) {
+        record_failure(terminal, written.error());
     }
 }
 
@@ -47,7 +51,7 @@ std::string log_result_word(const CompletedTest& completed) {
         completed.result);
 }
 
-void log_result(std::FILE* log, const CompletedTest& completed) {
+void log_result(Terminal& terminal, LogFile* log, const CompletedTest& completed) {
     if (log == nullptr) {
         return;
     }
@@ -56,7 +60,7 @@ void log_result(std::FILE* log, const CompletedTest& completed) {
         line.append(fmt::format(" <{:.3f}s>", std::chrono::duration<double>(*completed.exec_time).count()));
     }
     line.push_back('\n');
-    write_log(log, line);
+    log_line(terminal, log, line);
 }
 
 void record_result(ConsoleState& state, CompletedTest completed) {
@@ -87,7 +91,7 @@ struct EventReporter {
     Formatter& formatter;
     ConsoleState& state;
     Terminal& terminal;
-    std::FILE* log;
+    LogFile* log;
 
     void operator()(const TestsFilteredOut& event) const { state.filtered_out = event.count; }
     void operator()(const RunStarted& event) const {
@@ -102,7 +106,7 @@ struct EventReporter {
         std::visit([&](auto& f) { write_timeout(f, terminal, event.test, event.after); }, formatter);
     }
     void operator()(const TestFinished& event) const {
-        log_result(log, event.completed);
+        log_result(terminal, log, event.completed);
         std::visit([&](auto& f) { write_result(f, terminal, event.completed, state); }, formatter);
         record_result(state, event.completed);
     }
@@ -138,20 +142,24 @@ DiscoveryFormatter make_discovery_formatter(const TestOptions& options) {
 }  // namespace
 
 bool run_tests_console(std::span<const TestDescriptor> table, const TestOptions& options,
-                       const RunSettings& settings, Terminal& terminal, std::FILE* log) {
+                       const RunSettings& settings, Terminal& terminal, LogFile* log) {
     Formatter formatter = make_formatter(options, settings);
     ConsoleState state;
     state.options = &options;
     const EventReporter reporter{formatter, state, terminal, log};
     const auto start = std::chrono::steady_clock::now();
-    run_test_loop(table, options, settings, [&](const RunEvent& event) { std::visit(reporter, event); });
+    run_test_loop(table, options, settings, [&](const RunEvent& event) {
+        std::visit(reporter, event);
+        // Once the report is lost, the tests still to start would run for nobody.
+        return !report_failure(terminal).has_value();
+    });
     state.exec_time =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
     return std::visit([&](auto& f) { return write_run_finish(f, terminal, state); }, formatter);
 }
 
 void list_tests_console(std::span<const TestDescriptor> table, const TestOptions& options, Terminal& terminal,
-                        std::FILE* log) {
+                        LogFile* log) {
     DiscoveryFormatter formatter = make_discovery_formatter(options);
     DiscoveryState state;
     std::visit([&](auto& f) { write_discovery_start(f, terminal); }, formatter);
@@ -161,7 +169,7 @@ void list_tests_console(std::span<const TestDescriptor> table, const TestOptions
             ++state.ignored;
         }
         std::visit([&](auto& f) { write_test_discovered(f, terminal, test); }, formatter);
-        write_log(log, fmt::format("test {}\n", test.name));
+        log_line(terminal, log, fmt::format("test {}\n", test.name));
     }
     std::visit([&](auto& f) { write_discovery_finish(f, terminal, state); }, formatter);
 }

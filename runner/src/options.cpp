@@ -59,8 +59,9 @@ struct OptionName {
     std::string_view word;
 };
 
+// "--=x" names the empty word, which has no letter either (no argument holds a NUL byte).
 std::string render(const OptionName& name) {
-    return name.word.empty() ? std::string(1, name.letter) : std::string(name.word);
+    return name.word.empty() && name.letter != '\0' ? std::string(1, name.letter) : std::string(name.word);
 }
 
 std::string render(const OptionRow& row) {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -88,7 +89,7 @@ struct Deadline {
 
 Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines,
                            const std::vector<TestDescriptor>& tests, const RunSettings& settings,
-                           const std::function<void(const RunEvent&)>& emit) {
+                           const std::function<bool(const RunEvent&)>& emit) {
     std::unique_lock lock(mailbox.mutex);
     const auto has_result = [&] { return !mailbox.done.empty(); };
     while (mailbox.done.empty()) {
@@ -108,7 +109,7 @@ Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines,
         if (!late.empty()) {
             lock.unlock();
             for (const std::size_t id : late) {
-                emit(TestRunningLong{tests[id], settings.long_running_after});
+                (void)emit(TestRunningLong{tests[id], settings.long_running_after});
             }
             lock.lock();
         }
@@ -116,6 +117,21 @@ Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines,
     Completion completion = std::move(mailbox.done.front());
     mailbox.done.pop_front();
     return completion;
+}
+
+// Starts up to `count` workers. A refused thread (EAGAIN: a process or thread limit) is not an error: the
+// workers already started take every job, and with none the calling thread runs the tests itself.
+void start_workers(WorkerPool& pool, std::size_t count, const TestRunContext& context) {
+    for (std::size_t worker = 0; worker < count; ++worker) {
+        try {
+            pool.threads.emplace_back(work, std::ref(pool.mailbox), std::cref(context));
+        } catch (const std::system_error& error) {
+            if (error.code() != std::errc::resource_unavailable_try_again) {
+                throw;
+            }
+            return;
+        }
+    }
 }
 
 bool is_failure(const TestResult& result) {
@@ -172,27 +188,28 @@ std::vector<TestDescriptor> filter_tests(const TestOptions& options, std::span<c
 }
 
 void run_test_loop(std::span<const TestDescriptor> table, const TestOptions& options,
-                   const RunSettings& settings, const std::function<void(const RunEvent&)>& emit) {
+                   const RunSettings& settings, const std::function<bool(const RunEvent&)>& emit) {
     std::vector<TestDescriptor> tests = filter_tests(options, table);
-    emit(TestsFilteredOut{table.size() - tests.size()});
-    emit(RunStarted{tests.size(), settings.shuffle_seed});
+    (void)emit(TestsFilteredOut{table.size() - tests.size()});
+    (void)emit(RunStarted{tests.size(), settings.shuffle_seed});
     if (settings.shuffle_seed) {
         tests = shuffled(std::move(tests), *settings.shuffle_seed);
     }
 
+    const auto runs = [&](const TestDescriptor& test) { return !settings.force_ignore && !test.ignore; };
     const std::size_t concurrency = std::max<std::size_t>(settings.concurrency, 1);
-    const auto runnable =
-        static_cast<std::size_t>(std::count_if(tests.begin(), tests.end(), [&](const TestDescriptor& test) {
-            return !settings.force_ignore && !test.ignore;
-        }));
+    const auto runnable = static_cast<std::size_t>(std::count_if(tests.begin(), tests.end(), runs));
     WorkerPool pool;
     pool.mailbox.running.assign(tests.size(), 0);
-    for (std::size_t worker = 0; worker < std::min(concurrency, runnable); ++worker) {
-        pool.threads.emplace_back(work, std::ref(pool.mailbox), std::cref(settings.test_context));
+    // One worker's worth of tests runs on the calling thread, without starting a thread at all.
+    if (std::min(concurrency, runnable) > 1) {
+        start_workers(pool, std::min(concurrency, runnable), settings.test_context);
     }
+    const bool inline_runs = pool.threads.empty();
 
-    // With one worker a running test holds the terminal's last line, so there is no long-running report.
-    const bool watch_long_running = concurrency > 1;
+    // With one worker a running test holds the terminal's last line, so there is no long-running report;
+    // a test on the calling thread cannot be watched either.
+    const bool watch_long_running = concurrency > 1 && !inline_runs;
     std::deque<Deadline> deadlines;
     std::size_t pending = 0;
     std::size_t next = 0;
@@ -200,18 +217,21 @@ void run_test_loop(std::span<const TestDescriptor> table, const TestOptions& opt
         while (pending < concurrency && next < tests.size()) {
             const std::size_t id = next++;
             const TestDescriptor& test = tests[id];
-            emit(TestStarted{test});
-            {
+            (void)emit(TestStarted{test});
+            if (!runs(test)) {
                 const std::lock_guard lock(pool.mailbox.mutex);
-                if (settings.force_ignore || test.ignore) {
-                    pool.mailbox.done.push_back(
-                        Completion{id, CompletedTest{test, TestIgnored{}, std::nullopt, {}}});
-                } else {
+                pool.mailbox.done.push_back(
+                    Completion{id, CompletedTest{test, TestIgnored{}, std::nullopt, {}}});
+            } else if (inline_runs) {
+                CompletedTest completed = run_one_test(test, settings.test_context);
+                const std::lock_guard lock(pool.mailbox.mutex);
+                pool.mailbox.done.push_back(Completion{id, std::move(completed)});
+            } else {
+                {
+                    const std::lock_guard lock(pool.mailbox.mutex);
                     pool.mailbox.running[id] = 1;
                     pool.mailbox.jobs.push_back(Job{id, test});
                 }
-            }
-            if (!settings.force_ignore && !test.ignore) {
                 pool.mailbox.job_ready.notify_one();
                 if (watch_long_running) {
                     deadlines.push_back(
@@ -222,9 +242,9 @@ void run_test_loop(std::span<const TestDescriptor> table, const TestOptions& opt
         }
         Completion completion = next_completion(pool.mailbox, deadlines, tests, settings, emit);
         const bool stop = settings.fail_fast && is_failure(completion.completed.result);
-        emit(TestFinished{std::move(completion.completed)});
+        const bool go_on = emit(TestFinished{std::move(completion.completed)});
         --pending;
-        if (stop) {
+        if (stop || !go_on) {
             return;
         }
     }

@@ -28,8 +28,9 @@ struct RunSettings {
     TestRunContext test_context;
 };
 
-// Events reach `emit` on the calling thread only, in the order they happen.
+// Events reach `emit` on the calling thread only, in the order they happen. After a finished test, `emit`
+// returning false starts no further test (tests still running are waited for).
 void run_test_loop(std::span<const TestDescriptor> table, const TestOptions& options,
-                   const RunSettings& settings, const std::function<void(const RunEvent&)>& emit);
+                   const RunSettings& settings, const std::function<bool(const RunEvent&)>& emit);
 
 }  // namespace ovra_tests

@@ -2,20 +2,18 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <exception>
 #include <expected>
-#include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include <fmt/format.h>
 
 #include "console.hpp"
 #include "integer_text.hpp"
+#include "log_file.hpp"
 #include "ovra/runner/options.hpp"
 #include "terminal.hpp"
 #include "time_options.hpp"
@@ -25,11 +23,6 @@ namespace ovra_tests {
 static_assert(sizeof(std::size_t) == sizeof(std::uint64_t), "counts read as 64-bit numbers must fit a size");
 
 namespace {
-
-struct CloseFile {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, CloseFile>;
 
 // Messages quote what the user typed; control characters in it are shown as \xNN so that the report stays
 // one line and cannot drive the terminal.
@@ -50,6 +43,36 @@ std::string printable(std::string_view message) {
 int report_error(Terminal& terminal, std::string_view message) {
     write_err(terminal, fmt::format("error: {}\n", printable(message)));
     return exit_failure;
+}
+
+// The standard runner words every lost report so, listing or not; the system's text and number follow.
+std::string io_error_message(IoError error) {
+    return fmt::format("io error when listing tests: {} (os error {})",
+                       std::generic_category().message(error.os_error), error.os_error);
+}
+
+// The run's status once its report is complete: a report that did not reach its reader, or a log that could
+// not be finished, is a failed run whatever the tests did.
+int finish_report(Terminal& terminal, LogFile& log, int status) {
+    if (const WriteResult closed = close_log(log); !closed) {
+        record_failure(terminal, closed.error());
+    }
+    if (const std::optional<IoError> failure = report_failure(terminal)) {
+        return report_error(terminal, io_error_message(*failure));
+    }
+    return status;
+}
+
+std::expected<LogFile, std::string> create_log(const TestOptions& options) {
+    if (!options.logfile) {
+        return LogFile{};
+    }
+    std::expected<LogFile, IoError> log = open_log(*options.logfile);
+    if (!log) {
+        return std::unexpected(fmt::format("could not create the log file `{}`: {}", *options.logfile,
+                                           std::generic_category().message(log.error().os_error)));
+    }
+    return std::move(*log);
 }
 
 std::expected<std::size_t, std::string> worker_count(const TestOptions& options,
@@ -97,29 +120,28 @@ bool use_color(const TestOptions& options, const RunEnvironment& environment) {
 
 int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
               const RunEnvironment& environment, const ConsoleWriters& console) {
-    Terminal terminal{console, false, {}};
+    Terminal terminal{console, false, {}, {}};
     const std::expected<CommandLine, std::string> command_line = parse_command_line(args);
     if (!command_line) {
         return report_error(terminal, command_line.error());
     }
     if (const auto* help = std::get_if<HelpRequest>(&*command_line)) {
         write_out(terminal, usage_text(help->program));
-        return exit_success;
+        LogFile no_log;
+        return finish_report(terminal, no_log, exit_success);
     }
     const TestOptions& options = std::get<TestOptions>(*command_line);
-    FileHandle log;
     if (options.logfile) {
         write_err(terminal, "warning: `--logfile` is deprecated\n");
-        log.reset(std::fopen(options.logfile->c_str(), "w"));
-        if (!log) {
-            return report_error(terminal, fmt::format("could not create the log file `{}`: {}",
-                                                      *options.logfile, std::strerror(errno)));
-        }
     }
     terminal.use_color = use_color(options, environment);
     if (options.list) {
-        list_tests_console(table, options, terminal, log.get());
-        return exit_success;
+        std::expected<LogFile, std::string> log = create_log(options);
+        if (!log) {
+            return report_error(terminal, log.error());
+        }
+        list_tests_console(table, options, terminal, log->file != nullptr ? &*log : nullptr);
+        return finish_report(terminal, *log, exit_success);
     }
 
     const auto time_options = resolve_time_options(options, environment);
@@ -129,6 +151,11 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
     const auto concurrency = worker_count(options, environment);
     if (!concurrency) {
         return report_error(terminal, concurrency.error());
+    }
+    // Created only once everything else is known to be valid, so a refused run leaves an old log as it was.
+    std::expected<LogFile, std::string> log = create_log(options);
+    if (!log) {
+        return report_error(terminal, log.error());
     }
     std::atomic<bool> backtrace_hint_pending{true};
     RunSettings settings;
@@ -140,19 +167,26 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
     settings.test_context =
         TestRunContext{options.nocapture, &terminal, *time_options, &backtrace_hint_pending};
     try {
-        const bool success = run_tests_console(table, options, settings, terminal, log.get());
-        return success ? exit_success : exit_failure;
+        const bool success =
+            run_tests_console(table, options, settings, terminal, log->file != nullptr ? &*log : nullptr);
+        return finish_report(terminal, *log, success ? exit_success : exit_failure);
     } catch (const std::exception& exception) {
-        // The harness itself failed (no thread could be started, memory ran out); tests' own failures
-        // never reach here.
+        // The harness itself failed (memory ran out, a thread refused for a reason other than a limit);
+        // tests' own failures never reach here.
         return report_error(terminal, exception.what());
     }
 }
 
 int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
               const RunEnvironment& environment, std::string& out, std::string& err) {
-    const ConsoleWriters console{[&](std::string_view text) { out.append(text); },
-                                 [&](std::string_view text) { err.append(text); }};
+    const ConsoleWriters console{[&](std::string_view text) -> WriteResult {
+                                     out.append(text);
+                                     return {};
+                                 },
+                                 [&](std::string_view text) -> WriteResult {
+                                     err.append(text);
+                                     return {};
+                                 }};
     return run_tests(table, args, environment, console);
 }
 

@@ -26,12 +26,30 @@ constexpr std::string_view reset = "\x1b(B\x1b[m";
 
 void write_out(Terminal& terminal, std::string_view text) {
     const std::lock_guard lock(terminal.mutex);
-    terminal.writers.out(text);
+    if (terminal.failure) {
+        return;
+    }
+    if (const WriteResult written = terminal.writers.out(text); !written) {
+        terminal.failure = written.error();
+    }
 }
 
 void write_err(Terminal& terminal, std::string_view text) {
     const std::lock_guard lock(terminal.mutex);
-    terminal.writers.err(text);
+    // The error side carries the verdict when the report is lost; a failure there has nowhere to go.
+    (void)terminal.writers.err(text);
+}
+
+void record_failure(Terminal& terminal, IoError error) {
+    const std::lock_guard lock(terminal.mutex);
+    if (!terminal.failure) {
+        terminal.failure = error;
+    }
+}
+
+std::optional<IoError> report_failure(Terminal& terminal) {
+    const std::lock_guard lock(terminal.mutex);
+    return terminal.failure;
 }
 
 void write_colored(Terminal& terminal, std::string_view text, Color color) {

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -17,10 +20,29 @@ std::optional<std::string> variable(const char* name) {
     return value == nullptr ? std::nullopt : std::optional<std::string>(value);
 }
 
-// Flushed at once, so that a watcher sees each result as it happens.
-void write_flushed(std::FILE* file, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fflush(file);
+// Flushed at once, so that a watcher sees each result as it happens; a piece that does not arrive whole is
+// a failure with the system's reason.
+WriteResult write_flushed(std::FILE* file, std::string_view text) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool flushed = written && std::fflush(file) == 0;
+    if (!flushed) {
+        const int error = errno != 0 ? errno : EIO;
+        std::clearerr(file);
+        return std::unexpected(IoError{error});
+    }
+    return {};
+}
+
+// A descriptor among 0 to 2 left closed by the caller would be handed to the next file opened (the log),
+// which would then receive the console's text.
+void open_standard_descriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free descriptor is this one, since the lower ones are open by now.
+            (void)::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        }
+    }
 }
 
 }  // namespace
@@ -36,12 +58,15 @@ RunEnvironment process_environment() {
 }
 
 int test_main(std::span<const TestDescriptor> table, int argc, char** argv) {
+    // A reader that went away is reported as a failed write (EPIPE), not a silent death by signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    open_standard_descriptors();
     std::vector<std::string_view> args;
     for (int index = 0; index < argc; ++index) {
         args.emplace_back(argv[index]);
     }
-    const ConsoleWriters console{[](std::string_view text) { write_flushed(stdout, text); },
-                                 [](std::string_view text) { write_flushed(stderr, text); }};
+    const ConsoleWriters console{[](std::string_view text) { return write_flushed(stdout, text); },
+                                 [](std::string_view text) { return write_flushed(stderr, text); }};
     return run_tests(table, args, process_environment(), console);
 }
 

@@ -1,6 +1,7 @@
 #include "time_options.hpp"
 
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 #include <fmt/format.h>
@@ -13,18 +14,30 @@ namespace {
 
 constexpr std::string_view unit_variable = "OVRA_TEST_TIME_UNIT";
 
-std::expected<std::chrono::milliseconds, std::string> parse_duration(std::string_view text) {
+std::expected<std::uint64_t, std::string> parse_duration(std::string_view text) {
     const auto value = parse_unsigned(text);
     if (!value) {
         return std::unexpected(fmt::format(
             "Duration value in variable {} is expected to be a number, but got {}", unit_variable, text));
     }
-    if (!std::in_range<std::chrono::milliseconds::rep>(*value)) {
-        return std::unexpected(
-            fmt::format("Duration value in variable {} is too large, got {}", unit_variable, text));
-    }
-    return std::chrono::milliseconds(static_cast<std::chrono::milliseconds::rep>(*value));
+    return *value;
 }
+
+// Whether `exec_time` has reached `limit_ms`, without scaling the limit into a type it may not fit.
+bool reaches(std::chrono::nanoseconds exec_time, std::uint64_t limit_ms) {
+    constexpr std::uint64_t nanoseconds_per_millisecond = 1'000'000;
+    if (exec_time.count() < 0) {
+        return limit_ms == 0;
+    }
+    const auto elapsed = static_cast<std::uint64_t>(exec_time.count());
+    // Below this the limit in nanoseconds fits a u64; above it, no i64 count of nanoseconds can reach it.
+    if (limit_ms > std::numeric_limits<std::uint64_t>::max() / nanoseconds_per_millisecond) {
+        return false;
+    }
+    return elapsed >= limit_ms * nanoseconds_per_millisecond;
+}
+
+}  // namespace
 
 std::expected<TimeThreshold, std::string> parse_threshold(std::string_view text) {
     const std::size_t comma = text.find(',');
@@ -48,8 +61,6 @@ std::expected<TimeThreshold, std::string> parse_threshold(std::string_view text)
     return TimeThreshold{*warn, *critical};
 }
 
-}  // namespace
-
 std::expected<std::optional<TimeOptions>, std::string> resolve_time_options(
     const TestOptions& options, const RunEnvironment& environment) {
     if (!options.report_time && !options.ensure_time) {
@@ -69,11 +80,11 @@ std::expected<std::optional<TimeOptions>, std::string> resolve_time_options(
 }
 
 bool is_warn(const TimeOptions& options, std::chrono::nanoseconds exec_time) {
-    return exec_time >= options.unit.warn;
+    return reaches(exec_time, options.unit.warn_ms);
 }
 
 bool is_critical(const TimeOptions& options, std::chrono::nanoseconds exec_time) {
-    return exec_time >= options.unit.critical;
+    return reaches(exec_time, options.unit.critical_ms);
 }
 
 }  // namespace ovra_tests

@@ -2,18 +2,21 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <expected>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ovra/runner/options.hpp"
 #include "ovra/runner/runner.hpp"
 
 namespace ovra_tests {
 
+// Milliseconds as the variable gives them: any u64, so comparisons must not scale them to nanoseconds.
 struct TimeThreshold {
-    std::chrono::milliseconds warn{50};
-    std::chrono::milliseconds critical{100};
+    std::uint64_t warn_ms = 50;
+    std::uint64_t critical_ms = 100;
 };
 
 struct TimeOptions {
@@ -25,7 +28,11 @@ struct TimeOptions {
 std::expected<std::optional<TimeOptions>, std::string> resolve_time_options(
     const TestOptions& options, const RunEnvironment& environment);
 
+// A time at or over the limit counts: `exec_time >= limit`.
 bool is_warn(const TimeOptions& options, std::chrono::nanoseconds exec_time);
 bool is_critical(const TimeOptions& options, std::chrono::nanoseconds exec_time);
+
+// The parsed value of OVRA_TEST_TIME_UNIT, or the message about what is wrong with it.
+std::expected<TimeThreshold, std::string> parse_threshold(std::string_view text);
 
 }  // namespace ovra_tests

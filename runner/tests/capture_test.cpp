@@ -53,9 +53,16 @@ TEST(CaptureScope, BelongsToOneThread) {
 TEST(CaptureScope, PassesTextToTheTerminalSideItWasWrittenTo) {
     std::string out;
     std::string err;
-    Terminal terminal{ConsoleWriters{[&](std::string_view text) { out += text; },
-                                     [&](std::string_view text) { err += text; }},
+    Terminal terminal{ConsoleWriters{[&](std::string_view text) -> WriteResult {
+                                         out += text;
+                                         return {};
+                                     },
+                                     [&](std::string_view text) -> WriteResult {
+                                         err += text;
+                                         return {};
+                                     }},
                       false,
+                      {},
                       {}};
     {
         const CaptureScope scope(TestOutputSink{nullptr, &terminal});

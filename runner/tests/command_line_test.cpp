@@ -74,7 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"--test-threads", "0", "--ignored", "--include-ignored"},
                      "the options --include-ignored and --ignored are mutually exclusive"},
         RejectedCase{{"-Zfoo", "--test-threads", "0"}, "Unrecognized option to `Z`"},
-        RejectedCase{{"--nocapture", "--nocapture"}, "Option 'nocapture' given more than once"}));
+        RejectedCase{{"--nocapture", "--nocapture"}, "Option 'nocapture' given more than once"},
+        // An empty long name is named as such, not as a NUL letter.
+        RejectedCase{{"--=x"}, "Unrecognized option: ''"}, RejectedCase{{"--="}, "Unrecognized option: ''"}));
 
 TEST(AcceptedCommandLine, ReadsValuesInEveryForm) {
     const TestOptions options =
@@ -211,7 +213,23 @@ INSTANTIATE_TEST_SUITE_P(
                         "10,5",
                         101,
                         "error: Test execution warn time should be less or equal to the critical time\n"},
-        EnvironmentCase{"time_fine", {"alpha", "--ensure-time"}, {}, "5000,10000", 0, ""}),
+        EnvironmentCase{"time_fine", {"alpha", "--ensure-time"}, {}, "5000,10000", 0, ""},
+        // Warn may equal critical.
+        EnvironmentCase{"time_equal", {"alpha", "--report-time"}, {}, "5,5", 0, ""},
+        EnvironmentCase{"time_largest",
+                        {"alpha", "--ensure-time"},
+                        {},
+                        "18446744073709551615,18446744073709551615",
+                        0,
+                        ""},
+        EnvironmentCase{
+            "time_past_u64",
+            {"alpha", "--report-time"},
+            {},
+            "1,18446744073709551616",
+            101,
+            "error: Duration value in variable OVRA_TEST_TIME_UNIT is expected to be a number, but got "
+            "18446744073709551616\n"}),
     [](const ::testing::TestParamInfo<EnvironmentCase>& info) { return std::string(info.param.label); });
 
 }  // namespace

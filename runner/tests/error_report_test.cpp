@@ -30,6 +30,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"one_multiline",
                    {"first line\nsecond line"},
                    "outer failure\n\nCaused by:\n    first line\n    second line"},
+        // Two causes are already numbered.
+        ReportCase{"two", {"middle", "root"}, "outer failure\n\nCaused by:\n    0: middle\n    1: root"},
         ReportCase{
             "three_one_multiline",
             {"middle", "spans\ntwo lines", "root"},

@@ -205,6 +205,20 @@ TEST(JunitFormat, EscapesNamesAndKeepsOutputInsideCdata) {
     EXPECT_EQ(count_of(output.out, "\n"), 1U);
 }
 
+// Only ignored tests are skipped ones; tests a filter left out are not in the suite.
+TEST(JunitFormat, CountsIgnoredTestsAsSkippedButNotFilteredOnes) {
+    const std::array table{
+        TestDescriptor{.name = "j::chosen", .function = passes},
+        TestDescriptor{.name = "j::chosen_but_ignored", .ignore = true, .function = passes},
+        TestDescriptor{.name = "j::left_out", .function = passes}};
+    EXPECT_NE(run_table(table, {"chosen", "--format", "junit"})
+                  .out.find("failures=\"0\" tests=\"2\" skipped=\"1\" >"),
+              std::string::npos);
+    EXPECT_NE(run_table(table, {"--exact", "j::chosen", "--format", "junit"})
+                  .out.find("failures=\"0\" tests=\"1\" skipped=\"0\" >"),
+              std::string::npos);
+}
+
 TEST(ShowOutput, AddsPassingOutputToJsonAndJunit) {
     const std::array table{TestDescriptor{.name = "out::prints", .function = prints_and_passes}};
     EXPECT_EQ(run_table(table, {"--format", "json"}).out.find("\"stdout\""), std::string::npos);

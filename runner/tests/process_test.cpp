@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "ovra/test_support/child_process.hpp"
 
@@ -70,8 +77,157 @@ INSTANTIATE_TEST_SUITE_P(
             101,
             "",
             "error: Duration variable OVRA_TEST_TIME_UNIT expected to have 2 numbers separated by comma, "
-            "but got 7\n"}),
+            "but got 7\n"},
+        // Limits up to u64 milliseconds are limits no test reaches; nothing overflows on the way.
+        ProcessCase{"largest_time_unit_in_nanoseconds",
+                    {"alpha", "--ensure-time"},
+                    {"OVRA_TEST_TIME_UNIT=9223372036854776,9223372036854776"},
+                    0,
+                    "\nrunning 1 test\ntest diagnostic::tests::randomized_alpha_passes ... ok <0.",
+                    ""},
+        ProcessCase{"largest_time_unit",
+                    {"alpha", "--ensure-time"},
+                    {"OVRA_TEST_TIME_UNIT=18446744073709551615,18446744073709551615"},
+                    0,
+                    "\nrunning 1 test\ntest diagnostic::tests::randomized_alpha_passes ... ok <0.",
+                    ""},
+        ProcessCase{
+            "time_unit_past_u64",
+            {"alpha", "--ensure-time"},
+            {"OVRA_TEST_TIME_UNIT=1,18446744073709551616"},
+            101,
+            "",
+            "error: Duration value in variable OVRA_TEST_TIME_UNIT is expected to be a number, but got "
+            "18446744073709551616\n"}),
     [](const ::testing::TestParamInfo<ProcessCase>& info) { return std::string(info.param.label); });
+
+constexpr const char* disk_full =
+    "error: io error when listing tests: No space left on device (os error 28)\n";
+constexpr const char* reader_gone = "error: io error when listing tests: Broken pipe (os error 32)\n";
+constexpr const char* log_warning = "warning: `--logfile` is deprecated\n";
+
+struct LostReportCase {
+    const char* label;
+    std::vector<std::string> args;
+    ovra_test_support::ChildStdout stdout_mode;
+    std::string err;  // exact
+};
+
+void PrintTo(const LostReportCase& row, std::ostream* stream) {
+    *stream << row.label;
+}
+
+class LostReport : public ::testing::TestWithParam<LostReportCase> {};
+
+// A report that nobody received is a failed run, whatever the tests did: one line, status 101, no signal.
+TEST_P(LostReport, EndsTheRunWithOneErrorLineAndStatus101) {
+    const LostReportCase& row = GetParam();
+    ovra_test_support::ChildOptions options;
+    options.stdout_mode = row.stdout_mode;
+    const ProcessResult result = ovra_test_support::run_child(OVRA_RUNNER_DEMO, row.args, options);
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.status, 101) << result.err;
+    EXPECT_EQ(result.err, row.err);
+}
+
+using ovra_test_support::ChildStdout;
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, LostReport,
+    ::testing::Values(
+        LostReportCase{"passing_run_on_a_full_disk", {"alpha"}, ChildStdout::DevFull, disk_full},
+        LostReportCase{"failing_run_on_a_full_disk", {}, ChildStdout::DevFull, disk_full},
+        LostReportCase{"listing_on_a_full_disk", {"--list"}, ChildStdout::DevFull, disk_full},
+        LostReportCase{
+            "json_listing_on_a_full_disk", {"--list", "--format", "json"}, ChildStdout::DevFull, disk_full},
+        LostReportCase{"terse_on_a_full_disk", {"alpha", "-q"}, ChildStdout::DevFull, disk_full},
+        LostReportCase{"json_on_a_full_disk", {"alpha", "--format", "json"}, ChildStdout::DevFull, disk_full},
+        LostReportCase{
+            "junit_on_a_full_disk", {"alpha", "--format", "junit"}, ChildStdout::DevFull, disk_full},
+        LostReportCase{"help_on_a_full_disk", {"--help"}, ChildStdout::DevFull, disk_full},
+        LostReportCase{"log_on_a_full_disk",
+                       {"alpha", "--logfile", "/dev/full"},
+                       ChildStdout::Captured,
+                       std::string(log_warning) + disk_full},
+        LostReportCase{"listing_log_on_a_full_disk",
+                       {"--list", "--logfile", "/dev/full"},
+                       ChildStdout::Captured,
+                       std::string(log_warning) + disk_full},
+        LostReportCase{"run_to_a_closed_pipe", {"alpha"}, ChildStdout::ClosedPipe, reader_gone},
+        LostReportCase{"no_capture_run_to_a_closed_pipe",
+                       {"--no-capture", "--test-threads", "1"},
+                       ChildStdout::ClosedPipe,
+                       reader_gone},
+        LostReportCase{"listing_to_a_closed_pipe", {"--list"}, ChildStdout::ClosedPipe, reader_gone}),
+    [](const ::testing::TestParamInfo<LostReportCase>& info) { return std::string(info.param.label); });
+
+std::filesystem::path scratch_file(std::string_view label) {
+    return std::filesystem::temp_directory_path() /
+           fmt::format("ovra_runner_{}_{}_{}.log", label, ::getpid(),
+                       ::testing::UnitTest::GetInstance()->random_seed());
+}
+
+std::string read_file(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+TEST(LogFile, GetsOnlyItsOwnLinesWhenStdoutIsClosedAtStart) {
+    const std::filesystem::path path = scratch_file("closed_stdout");
+    ovra_test_support::ChildOptions options;
+    options.stdout_mode = ChildStdout::Closed;
+    const ProcessResult result =
+        ovra_test_support::run_child(OVRA_RUNNER_DEMO, {"alpha", "--logfile", path.string()}, options);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, log_warning);
+    EXPECT_EQ(read_file(path), "ok diagnostic::tests::randomized_alpha_passes\n");
+    std::filesystem::remove(path);
+}
+
+TEST(LogFile, IsLeftAsItWasWhenTheEnvironmentIsRefused) {
+    const std::filesystem::path path = scratch_file("refused_environment");
+    std::ofstream(path) << "an earlier run's log\n";
+    const ProcessResult result = run_demo_process({"--logfile", path.string()}, {"OVRA_TEST_THREADS=abc"});
+    EXPECT_EQ(result.status, 101);
+    EXPECT_EQ(result.err, std::string(log_warning) +
+                              "error: OVRA_TEST_THREADS is `abc`, should be a positive integer.\n");
+    EXPECT_EQ(read_file(path), "an earlier run's log\n");
+    std::filesystem::remove(path);
+}
+
+// Run as an unprivileged user allowed one process, the runner can start no worker thread at all; it runs
+// every test on its own thread instead.
+TEST(WorkerThreads, ThatTheSystemRefusesLeaveTheTestsToTheCallingThread) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer's runtime starts a thread of its own, which the limit would refuse";
+#else
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the runner as another user under a process limit";
+    }
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) {
+        GTEST_SKIP() << "no user `nobody` to run the runner as";
+    }
+    ovra_test_support::ChildOptions options;
+    options.user = ovra_test_support::ChildUser{nobody->pw_uid, nobody->pw_gid, 1};
+    // LeakSanitizer's exit check needs a thread of its own too.
+    options.environment = {"ASAN_OPTIONS=detect_leaks=0"};
+    const ProcessResult result =
+        ovra_test_support::run_child(OVRA_RUNNER_DEMO, {"--test-threads", "4"}, options);
+    if (result.status == ovra_test_support::could_not_start_status) {
+        GTEST_SKIP() << result.err;
+    }
+    EXPECT_EQ(result.status, 101) << result.out << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(result.out.starts_with("\nrunning 4 tests\n")) << result.out;
+    EXPECT_NE(result.out.find("test diagnostic::tests::randomized_alpha_passes ... ok\n"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("test result: FAILED. 1 passed; 2 failed; 1 ignored;"), std::string::npos)
+        << result.out;
+#endif
+}
 
 TEST(DemoProcess, HelpNamesTheProgramAsInvoked) {
     const ProcessResult result = run_demo_process({"--help"});

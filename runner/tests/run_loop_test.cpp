@@ -14,6 +14,7 @@
 #include "ovra/runner/capture.hpp"
 #include "ovra/runner/check.hpp"
 #include "run_helpers.hpp"
+#include "time_options.hpp"
 
 namespace ovra_tests::testing {
 namespace {
@@ -177,6 +178,121 @@ TEST(TimeLimits, FailATestOverTheCriticalTimeWhenEnsured) {
     EXPECT_EQ(reported.status, 0);
     EXPECT_NE(reported.out.find("test t::slow ... ok <0.0"), std::string::npos) << reported.out;
 }
+
+struct LimitCase {
+    const char* label;
+    const char* unit;
+    std::chrono::nanoseconds exec_time;
+    bool warn;
+    bool critical;
+};
+
+void PrintTo(const LimitCase& row, std::ostream* stream) {
+    *stream << row.label;
+}
+
+class TimeLimit : public ::testing::TestWithParam<LimitCase> {};
+
+// A limit is reached at exactly its value; limits far beyond any nanosecond count are never reached and
+// never overflow on the way.
+TEST_P(TimeLimit, IsReachedAtItsValue) {
+    const LimitCase& row = GetParam();
+    const auto unit = parse_threshold(row.unit);
+    ASSERT_TRUE(unit.has_value()) << unit.error();
+    const TimeOptions options{true, *unit};
+    EXPECT_EQ(is_warn(options, row.exec_time), row.warn);
+    EXPECT_EQ(is_critical(options, row.exec_time), row.critical);
+}
+
+constexpr std::chrono::nanoseconds longest = std::chrono::nanoseconds::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    Boundaries, TimeLimit,
+    ::testing::Values(
+        LimitCase{"below_warn", "5,10", 5ms - 1ns, false, false},
+        LimitCase{"at_warn", "5,10", 5ms, true, false},
+        LimitCase{"below_critical", "5,10", 10ms - 1ns, true, false},
+        LimitCase{"at_critical", "5,10", 10ms, true, true},
+        LimitCase{"equal_limits_below", "5,5", 5ms - 1ns, false, false},
+        LimitCase{"equal_limits_at", "5,5", 5ms, true, true},
+        LimitCase{"zero_limits", "0,0", 0ns, true, true},
+        LimitCase{"longest_time_under_the_largest_nanosecond_limit", "9223372036854,9223372036854", longest,
+                  true, true},
+        LimitCase{"longest_time_under_one_more", "9223372036855,9223372036855", longest, false, false},
+        LimitCase{"limit_past_any_nanosecond_count", "9223372036854776,9223372036854776", longest, false,
+                  false},
+        LimitCase{"largest_limits", "18446744073709551615,18446744073709551615", longest, false, false}),
+    [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.label); });
+
+// Writers whose stdout side accepts `accepted` pieces and then fails as a full disk does.
+struct FailingConsole {
+    std::size_t accepted = 0;
+    std::size_t calls_after_failure = 0;
+    std::string out;
+    std::string err;
+
+    ConsoleWriters writers() {
+        return ConsoleWriters{[this](std::string_view text) -> WriteResult {
+                                  if (accepted == 0) {
+                                      ++calls_after_failure;
+                                      return std::unexpected(IoError{ENOSPC});
+                                  }
+                                  --accepted;
+                                  out.append(text);
+                                  return {};
+                              },
+                              [this](std::string_view text) -> WriteResult {
+                                  err.append(text);
+                                  return {};
+                              }};
+    }
+};
+
+struct LostWriteCase {
+    std::vector<std::string_view> args;
+    std::size_t accepted;
+};
+
+void PrintTo(const LostWriteCase& row, std::ostream* stream) {
+    for (const std::string_view arg : row.args) {
+        *stream << arg << ' ';
+    }
+    *stream << "after " << row.accepted << " pieces";
+}
+
+class LostWrite : public ::testing::TestWithParam<LostWriteCase> {};
+
+// Whatever the format and wherever the report breaks off, the run stops writing, waits for its workers and
+// ends with one error line and status 101.
+TEST_P(LostWrite, EndsTheRunWithOneErrorLine) {
+    static constexpr std::array<std::string_view, 6> names{"w::a", "w::b", "w::c", "w::d", "w::e", "w::f"};
+    const std::array table{TestDescriptor{.name = names[0], .function = passes},
+                           TestDescriptor{.name = names[1], .function = fails_a_check},
+                           TestDescriptor{.name = names[2], .function = writes_both_sides},
+                           TestDescriptor{.name = names[3], .function = passes},
+                           TestDescriptor{.name = names[4], .ignore = true, .function = passes},
+                           TestDescriptor{.name = names[5], .function = passes}};
+    FailingConsole console{GetParam().accepted, 0, {}, {}};
+    std::vector<std::string_view> args{"./runner"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const int status = run_tests(table, args, quiet_environment(), console.writers());
+    EXPECT_EQ(status, 101);
+    // With --no-capture the tests' own error side comes first.
+    EXPECT_TRUE(console.err.ends_with(
+                    "\nerror: io error when listing tests: No space left on device (os error 28)\n") ||
+                console.err == "error: io error when listing tests: No space left on device (os error 28)\n")
+        << console.err;
+    EXPECT_EQ(count_of(console.err, "error: "), 1U) << console.err;
+    EXPECT_EQ(console.calls_after_failure, 1U) << "writes went on after the first failure";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, LostWrite,
+    ::testing::Values(LostWriteCase{{}, 0}, LostWriteCase{{}, 3}, LostWriteCase{{"--test-threads", "1"}, 2},
+                      LostWriteCase{{"--test-threads", "3", "--no-capture"}, 4},
+                      LostWriteCase{{"-q", "--test-threads", "2"}, 1}, LostWriteCase{{"--format", "json"}, 2},
+                      LostWriteCase{{"--format", "junit"}, 0}, LostWriteCase{{"--list"}, 1},
+                      LostWriteCase{{"--list", "--format", "json"}, 3}, LostWriteCase{{"--help"}, 0}));
 
 TEST(Shuffle, WithoutASeedTakesOneFromTheClockAndPrintsIt) {
     const std::array table{TestDescriptor{.name = "s::a", .function = passes}};

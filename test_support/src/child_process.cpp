@@ -1,14 +1,18 @@
 #include "ovra/test_support/child_process.hpp"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstring>
+#include <optional>
 #include <string_view>
 
 extern char** environ;
@@ -46,7 +50,7 @@ bool drain(std::array<int, 2>& fds, std::string& out, std::string& err,
            std::chrono::steady_clock::time_point deadline) {
     std::array<pollfd, 2> streams{{{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}}};
     std::array<std::string*, 2> sinks{&out, &err};
-    int open_streams = 2;
+    int open_streams = (fds[0] >= 0 ? 1 : 0) + (fds[1] >= 0 ? 1 : 0);
     std::array<char, 4096> buffer{};
     while (open_streams > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -76,10 +80,82 @@ bool drain(std::array<int, 2>& fds, std::string& out, std::string& err,
     return true;
 }
 
+// The descriptor that becomes the child's 1 (-1: closed in the child) and the end this process reads it
+// from (-1: not captured).
+struct StdoutPlan {
+    int child_fd = -1;
+    int capture_fd = -1;
+};
+
+std::optional<StdoutPlan> plan_stdout(ChildStdout mode) {
+    switch (mode) {
+        case ChildStdout::Captured: {
+            const Pipe pipe = make_pipe();
+            if (pipe.read_end < 0) {
+                return std::nullopt;
+            }
+            return StdoutPlan{pipe.write_end, pipe.read_end};
+        }
+        case ChildStdout::DevFull: {
+            const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+            if (fd < 0) {
+                return std::nullopt;
+            }
+            return StdoutPlan{fd, -1};
+        }
+        case ChildStdout::ClosedPipe: {
+            const Pipe pipe = make_pipe();
+            if (pipe.read_end < 0) {
+                return std::nullopt;
+            }
+            ::close(pipe.read_end);
+            return StdoutPlan{pipe.write_end, -1};
+        }
+        case ChildStdout::Closed:
+            break;
+    }
+    return StdoutPlan{-1, -1};
+}
+
+// Between fork and exec only async-signal-safe calls: no allocation, no locks.
+[[noreturn]] void give_up(int err_fd, const char* what) {
+    const char* reason = ::strerror(errno);
+    constexpr std::string_view prefix = "cannot run as the given user: ";
+    (void)!::write(err_fd, prefix.data(), prefix.size());
+    (void)!::write(err_fd, what, ::strlen(what));
+    (void)!::write(err_fd, ": ", 2);
+    (void)!::write(err_fd, reason, ::strlen(reason));
+    ::_exit(could_not_start_status);
+}
+
+[[noreturn]] void become_child(const StdoutPlan& plan, int err_fd, const ChildUser& user, const char* program,
+                               char* const* argv, char* const* envp) {
+    const auto give_up = [err_fd](const char* what) { ovra_test_support::give_up(err_fd, what); };
+    if (plan.child_fd >= 0) {
+        if (::dup2(plan.child_fd, STDOUT_FILENO) < 0) {
+            give_up("dup2");
+        }
+    } else {
+        ::close(STDOUT_FILENO);
+    }
+    if (::dup2(err_fd, STDERR_FILENO) < 0) {
+        give_up("dup2");
+    }
+    const rlimit limit{user.max_processes, user.max_processes};
+    if (::setrlimit(RLIMIT_NPROC, &limit) != 0) {
+        give_up("setrlimit");
+    }
+    if (::setgroups(0, nullptr) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0) {
+        give_up("setuid");
+    }
+    ::execve(program, argv, envp);
+    ovra_test_support::give_up(err_fd, "execve");
+}
+
 }  // namespace
 
 ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::vector<std::string>& environment, std::chrono::milliseconds deadline) {
+                       const ChildOptions& options) {
     std::vector<std::string> argv_storage{program};
     argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
     std::vector<std::string> env_storage;
@@ -88,36 +164,54 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
             env_storage.emplace_back(*entry);
         }
     }
-    env_storage.insert(env_storage.end(), environment.begin(), environment.end());
+    env_storage.insert(env_storage.end(), options.environment.begin(), options.environment.end());
     std::vector<char*> argv = pointers_to(argv_storage);
     std::vector<char*> envp = pointers_to(env_storage);
 
     ChildOutcome outcome;
-    const Pipe out_pipe = make_pipe();
+    const std::optional<StdoutPlan> out_plan = plan_stdout(options.stdout_mode);
     const Pipe err_pipe = make_pipe();
-    if (out_pipe.read_end < 0 || err_pipe.read_end < 0) {
+    if (!out_plan || err_pipe.read_end < 0) {
         outcome.err = "cannot create pipes";
         return outcome;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe.write_end, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe.write_end, STDERR_FILENO);
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out_pipe.write_end);
+    int spawned = 0;
+    if (options.user) {
+        pid = ::fork();
+        if (pid == 0) {
+            become_child(*out_plan, err_pipe.write_end, *options.user, program.c_str(), argv.data(),
+                         envp.data());
+        }
+        spawned = pid < 0 ? errno : 0;
+    } else {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (out_plan->child_fd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, out_plan->child_fd, STDOUT_FILENO);
+        } else {
+            posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+        }
+        posix_spawn_file_actions_adddup2(&actions, err_pipe.write_end, STDERR_FILENO);
+        spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    if (out_plan->child_fd >= 0) {
+        ::close(out_plan->child_fd);
+    }
     ::close(err_pipe.write_end);
     if (spawned != 0) {
-        ::close(out_pipe.read_end);
+        if (out_plan->capture_fd >= 0) {
+            ::close(out_plan->capture_fd);
+        }
         ::close(err_pipe.read_end);
         outcome.err = "cannot start " + program;
         return outcome;
     }
 
-    std::array<int, 2> streams{out_pipe.read_end, err_pipe.read_end};
+    std::array<int, 2> streams{out_plan->capture_fd, err_pipe.read_end};
     const bool finished =
-        drain(streams, outcome.out, outcome.err, std::chrono::steady_clock::now() + deadline);
+        drain(streams, outcome.out, outcome.err, std::chrono::steady_clock::now() + options.deadline);
     if (!finished) {
         ::kill(pid, SIGKILL);
         outcome.timed_out = true;
@@ -133,6 +227,11 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
     }
     outcome.status = !outcome.timed_out && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     return outcome;
+}
+
+ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& environment, std::chrono::milliseconds deadline) {
+    return run_child(program, arguments, ChildOptions{environment, deadline, ChildStdout::Captured, {}});
 }
 
 }  // namespace ovra_test_support

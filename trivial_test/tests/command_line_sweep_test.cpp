@@ -1,5 +1,6 @@
 // Malformed command lines and environments, run against the real executable: each must end in exactly one
-// "error: ..." line on standard error and status 101, with nothing on standard output and no hang.
+// "error: ..." line on standard error and status 101, with nothing on standard output and no hang. Runs whose
+// report cannot be delivered end the same way.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,7 +28,9 @@ std::string describe(const BadInput& input) {
     return text;
 }
 
-void PrintTo(const BadInput& input, std::ostream* stream) { *stream << describe(input); }
+void PrintTo(const BadInput& input, std::ostream* stream) {
+    *stream << describe(input);
+}
 
 const std::vector<BadInput>& bad_inputs() {
     static const std::vector<BadInput> rows = {
@@ -112,5 +115,78 @@ INSTANTIATE_TEST_SUITE_P(Sweep, MalformedCommandLine, ::testing::ValuesIn(bad_in
 TEST(MalformedCommandLine, SweepCoversAtLeastFortyInputs) {
     EXPECT_GE(bad_inputs().size(), 40U);
 }
+
+using ovra_test_support::ChildStdout;
+
+struct LostReportRun {
+    std::vector<std::string> arguments;
+    ChildStdout stdout_mode;
+    const char* err;
+};
+
+void PrintTo(const LostReportRun& run, std::ostream* stream) {
+    *stream << describe(BadInput{run.arguments, {}});
+}
+
+class LostReport : public ::testing::TestWithParam<LostReportRun> {};
+
+// All three tests pass, yet nobody received the report: that is a failed run, never status 0.
+TEST_P(LostReport, IsAFailedRunWithOneErrorLine) {
+    const LostReportRun& run = GetParam();
+    ovra_test_support::ChildOptions options;
+    options.stdout_mode = run.stdout_mode;
+    const ovra_test_support::ChildOutcome outcome =
+        ovra_test_support::run_child(OVRA_TRIVIAL_TEST, run.arguments, options);
+    EXPECT_FALSE(outcome.timed_out);
+    EXPECT_EQ(outcome.status, 101);
+    EXPECT_EQ(outcome.err, run.err);
+}
+
+constexpr const char* disk_full =
+    "error: io error when listing tests: No space left on device (os error 28)\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, LostReport,
+    ::testing::Values(
+        LostReportRun{{}, ChildStdout::DevFull, disk_full},
+        LostReportRun{{"--list"}, ChildStdout::DevFull, disk_full},
+        LostReportRun{{"--format", "junit"}, ChildStdout::DevFull, disk_full},
+        LostReportRun{{"--logfile", "/dev/full"},
+                      ChildStdout::Captured,
+                      "warning: `--logfile` is deprecated\n"
+                      "error: io error when listing tests: No space left on device (os error 28)\n"},
+        LostReportRun{
+            {}, ChildStdout::ClosedPipe, "error: io error when listing tests: Broken pipe (os error 32)\n"}));
+
+struct ReportedRun {
+    std::vector<std::string> arguments;
+    std::vector<std::string> environment;
+    const char* out_contains;
+};
+
+void PrintTo(const ReportedRun& run, std::ostream* stream) {
+    *stream << describe(BadInput{run.arguments, run.environment});
+}
+
+class PassingRun : public ::testing::TestWithParam<ReportedRun> {};
+
+TEST_P(PassingRun, ReportsWhatItRan) {
+    const ReportedRun& run = GetParam();
+    const ovra_test_support::ChildOutcome outcome =
+        ovra_test_support::run_child(OVRA_TRIVIAL_TEST, run.arguments, run.environment);
+    EXPECT_EQ(outcome.status, 0) << outcome.out << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_NE(outcome.out.find(run.out_contains), std::string::npos) << outcome.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, PassingRun,
+    ::testing::Values(
+        // Limits that no test reaches, far past what nanoseconds can count.
+        ReportedRun{{"--ensure-time"},
+                    {"OVRA_TEST_TIME_UNIT=9223372036854776,9223372036854776"},
+                    "test result: ok. 3 passed; 0 failed;"},
+        // Tests a filter leaves out are not skipped ones.
+        ReportedRun{{"gelu", "--format", "junit"}, {}, "failures=\"0\" tests=\"1\" skipped=\"0\" >"}));
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <expected>
 #include <functional>
 #include <optional>
 #include <span>
@@ -38,11 +39,19 @@ struct RunEnvironment {
 // The process's environment: variables, hardware threads, whether stdout is a terminal, the clock.
 RunEnvironment process_environment();
 
+// A write that did not reach its destination, with the system's error number (errno).
+struct IoError {
+    int os_error = 0;
+};
+
+using WriteResult = std::expected<void, IoError>;
+
 // Where the runner writes. Each call carries a whole piece of an event's text; `out` is the stdout side and
-// `err` the stderr side. Calls never overlap.
+// `err` the stderr side. Calls never overlap. A failed `out` write ends the run: the report would be lost, so
+// the run stops and exits 101 with one "error: io error ..." line on the `err` side.
 struct ConsoleWriters {
-    std::function<void(std::string_view)> out;
-    std::function<void(std::string_view)> err;
+    std::function<WriteResult(std::string_view)> out;
+    std::function<WriteResult(std::string_view)> err;
 };
 
 // Runs the command line `args` (args[0] is the program name) over `table`; returns the exit status.
@@ -54,7 +63,9 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
               const RunEnvironment& environment, std::string& out, std::string& err);
 
 // For a test executable's `main`: reads the process's environment, writes to stdout and stderr (flushed after
-// every piece so progress shows live) and returns the exit status.
+// every piece so progress shows live) and returns the exit status. SIGPIPE is ignored, so a reader that went
+// away is a failed write like any other; descriptors 0 to 2 are opened on /dev/null where they are closed,
+// so that no file the run opens takes their place.
 int test_main(std::span<const TestDescriptor> table, int argc, char** argv);
 
 }  // namespace ovra_tests

@@ -2,7 +2,10 @@
 // check exit statuses and what a program prints.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +19,42 @@ struct ChildOutcome {
     std::string err;
 };
 
+// Where the child's standard output goes. Only `Captured` fills `ChildOutcome::out`.
+enum class ChildStdout {
+    Captured,
+    // /dev/full: every write fails with "No space left on device".
+    DevFull,
+    // A pipe whose reading end is closed before the child starts, as when a reader went away.
+    ClosedPipe,
+    // Descriptor 1 closed (`>&-`).
+    Closed,
+};
+
+// A user to run the child as, with a limit on that user's processes and threads (RLIMIT_NPROC). Needs root.
+struct ChildUser {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    unsigned long max_processes = 0;
+};
+
+struct ChildOptions {
+    // "NAME=value" entries added to the environment.
+    std::vector<std::string> environment;
+    // A child still running then is killed.
+    std::chrono::milliseconds deadline{std::chrono::seconds(60)};
+    ChildStdout stdout_mode = ChildStdout::Captured;
+    std::optional<ChildUser> user;
+};
+
+// Exit status of a child whose program could not be started as the given user; `err` then says why.
+inline constexpr int could_not_start_status = 127;
+
 // Starts `program` with `arguments` (argv[1] onward). The child inherits this process's environment without
-// the variables starting with OVRA_, so the caller's shell cannot change the outcome, plus `environment`
-// ("NAME=value" entries). A child still running at `deadline` is killed.
+// the variables starting with OVRA_, so the caller's shell cannot change the outcome, plus
+// `options.environment`.
+ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
+                       const ChildOptions& options);
+
 ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment = {},
                        std::chrono::milliseconds deadline = std::chrono::seconds(60));

@@ -1,0 +1,55 @@
+#include "log_file.hpp"
+
+#include <cerrno>
+
+namespace ovra_tests {
+
+namespace {
+
+IoError last_error() {
+    // Some failures (a short write of a buffered stream) leave errno unset; they are still failures.
+    return IoError{errno != 0 ? errno : EIO};
+}
+
+}  // namespace
+
+std::expected<LogFile, IoError> open_log(const std::string& path) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) {
+        return std::unexpected(last_error());
+    }
+    return LogFile(file);
+}
+
+WriteResult write_log(LogFile& log, std::string_view text) {
+    if (log.file == nullptr || text.empty()) {
+        return {};
+    }
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), log.file) != text.size()) {
+        return std::unexpected(last_error());
+    }
+    return {};
+}
+
+WriteResult close_log(LogFile& log) {
+    if (log.file == nullptr) {
+        return {};
+    }
+    std::FILE* file = std::exchange(log.file, nullptr);
+    errno = 0;
+    const bool flushed = std::fflush(file) == 0;
+    const IoError flush_error = last_error();
+    errno = 0;
+    const bool closed = std::fclose(file) == 0;
+    if (!flushed) {
+        return std::unexpected(flush_error);
+    }
+    if (!closed) {
+        return std::unexpected(last_error());
+    }
+    return {};
+}
+
+}  // namespace ovra_tests
