@@ -16,24 +16,12 @@ constexpr std::array<Order, 6> every_order = {
     NativeKernelOrder::Left,   NativeKernelOrder::TransposedLeft,   NativeKernelOrder::TransposedRight,
     NativeKernelOrder::Output, NativeKernelOrder::TransposedOutput, right_matrix};
 
-// The extents each order needs to be a multiple of: (rows, columns).
-std::pair<std::uint32_t, std::uint32_t> block_of(Order order, std::uint32_t inner) {
+// The library's block shape of each order.
+storage::BlockShape block_of(Order order, Precision precision) {
     if (!order) {
-        return {inner, 16};
+        return storage::right_matrix_block_shape(precision);
     }
-    switch (*order) {
-        case NativeKernelOrder::Left:
-            return {1, inner};
-        case NativeKernelOrder::TransposedLeft:
-            return {inner, 1};
-        case NativeKernelOrder::TransposedRight:
-            return {16, inner};
-        case NativeKernelOrder::Output:
-            return {1, 16};
-        case NativeKernelOrder::TransposedOutput:
-            return {16, 1};
-    }
-    return {1, 1};
+    return storage::amp_block_shape(*order, precision).value();
 }
 
 Precision random_precision(std::mt19937& generator) {
@@ -59,12 +47,12 @@ TEST(CoordinatesProperty, EveryOrderMapsEachPositionToItsOwnCell) {
     std::mt19937 generator(0x0c0de9e0);
     for (int shape = 0; shape < 300; ++shape) {
         const Precision precision = random_precision(generator);
-        const std::uint32_t inner = storage::amp_micro_dimension(precision);
         for (const Order order : every_order) {
-            const auto [row_block, column_block] = block_of(order, inner);
-            const std::uint32_t rows = random_extent(generator, row_block);
-            const std::uint32_t columns = random_extent(generator, column_block);
+            const storage::BlockShape block = block_of(order, precision);
+            const std::uint32_t rows = random_extent(generator, block.rows);
+            const std::uint32_t columns = random_extent(generator, block.columns);
             std::vector<bool> seen(std::size_t{rows} * columns, false);
+            const std::uint32_t block_size = block.rows * block.columns;
             for (std::uint32_t linear = 0; linear < rows * columns; ++linear) {
                 const CoordinatesResult got = map(order, precision, rows, columns, linear);
                 const bool fresh_cell = got && got->row < rows && got->column < columns &&
@@ -72,9 +60,37 @@ TEST(CoordinatesProperty, EveryOrderMapsEachPositionToItsOwnCell) {
                 ASSERT_TRUE(fresh_cell) << describe(order) << ' ' << debug(precision) << ' ' << rows << 'x'
                                         << columns << " at " << linear << ": " << describe(got);
                 seen[std::size_t{got->row} * columns + got->column] = true;
+                // Each block is one run of positions: a position lies in the block of its run's first.
+                const CoordinatesResult first =
+                    map(order, precision, rows, columns, linear - linear % block_size);
+                ASSERT_TRUE(first.has_value());
+                EXPECT_EQ(got->row / block.rows, first->row / block.rows)
+                    << describe(order) << " at " << linear;
+                EXPECT_EQ(got->column / block.columns, first->column / block.columns)
+                    << describe(order) << " at " << linear;
             }
         }
     }
+}
+
+// The block shape is what the block check accepts: extents that are multiples of it pass (whatever the
+// panel size then says), others are refused.
+TEST(CoordinatesProperty, BlockShapeIsWhatTheBlockCheckAccepts) {
+    for (const Precision& precision :
+         {Precision{operator_::F8F143{0}}, Precision{operator_::F16{}}, Precision{operator_::F32{}}}) {
+        for (const Order order : every_order) {
+            const storage::BlockShape block = block_of(order, precision);
+            for (std::uint32_t rows = 1; rows <= 66; ++rows) {
+                for (std::uint32_t columns = 1; columns <= 66; ++columns) {
+                    const bool fits = rows % block.rows == 0 && columns % block.columns == 0;
+                    ASSERT_EQ(map(order, precision, rows, columns, 0).has_value(), fits)
+                        << describe(order) << ' ' << debug(precision) << ' ' << rows << 'x' << columns;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(storage::amp_block_shape(static_cast<NativeKernelOrder>(9), operator_::F16{}),
+              std::unexpected(storage::StorageError{storage::InvalidView{}}));
 }
 
 CoordinatesResult exchanged(const CoordinatesResult& result) {

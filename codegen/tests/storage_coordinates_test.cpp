@@ -132,6 +132,17 @@ TEST(StorageCoordinates, OutputInterleavesColumnPairsWhateverThePrecision) {
     expect_mappings(cases);
 }
 
+// The interleave in both directions, for tools that go from a cell to its position: read one way it
+// gives the columns above, read the other the place of each column within its panel row.
+TEST(StorageCoordinates, OutputInterleaveIsUndoneByItsInverse) {
+    constexpr std::array<std::uint32_t, 16> physical_of_column = {0, 1, 4, 5, 8,  9,  12, 13,
+                                                                  2, 3, 6, 7, 10, 11, 14, 15};
+    for (std::uint32_t column = 0; column < physical_of_column.size(); ++column) {
+        EXPECT_EQ(storage::output_physical_column(column), physical_of_column[column]) << column;
+        EXPECT_EQ(storage::output_logical_column(physical_of_column[column]), column) << column;
+    }
+}
+
 TEST(StorageCoordinates, PositionsPastTheEndLeaveTheMatrix) {
     expect_mappings({
         {left, f16, 2, 16, 32, at(0, 16)},

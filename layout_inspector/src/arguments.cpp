@@ -2,7 +2,9 @@
 
 #include <array>
 #include <charconv>
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -72,6 +74,17 @@ std::optional<std::uint32_t> parse_whole(std::string_view text) {
     return value;
 }
 
+// "A, B or C": the names a command-line word may take, for an error message.
+template <typename Value, std::size_t Count, typename Name>
+std::string alternatives(const std::array<Value, Count>& values, Name name) {
+    std::string out;
+    for (std::size_t index = 0; index < Count; ++index) {
+        out += index == 0 ? "" : index + 1 == Count ? " or " : ", ";
+        out += name(values[index]);
+    }
+    return out;
+}
+
 std::expected<Role, UsageError> parse_role(std::string_view text) {
     constexpr std::array roles{Role::Left,   Role::TransposedLeft,   Role::TransposedRight,
                                Role::Output, Role::TransposedOutput, Role::Right};
@@ -80,25 +93,20 @@ std::expected<Role, UsageError> parse_role(std::string_view text) {
             return role;
         }
     }
-    return std::unexpected(
-        UsageError{fmt::format("unknown ROLE {} (expected Left, TransposedLeft, TransposedRight, Output, "
-                               "TransposedOutput or right)",
-                               echoed(text))});
+    return std::unexpected(UsageError{
+        fmt::format("unknown ROLE {} (expected {})", echoed(text), alternatives(roles, role_name))});
 }
 
 std::expected<Precision, UsageError> parse_precision(std::string_view text) {
-    if (text == "F8F143") {
-        // The scale exponent plays no part in where elements lie.
-        return Precision{operator_::F8F143{0}};
+    // The scale exponent plays no part in where elements lie.
+    const std::array<Precision, 3> precisions{operator_::F8F143{0}, operator_::F16{}, operator_::F32{}};
+    for (const Precision& precision : precisions) {
+        if (text == precision_name(precision)) {
+            return precision;
+        }
     }
-    if (text == "F16") {
-        return Precision{operator_::F16{}};
-    }
-    if (text == "F32") {
-        return Precision{operator_::F32{}};
-    }
-    return std::unexpected(
-        UsageError{fmt::format("unknown PRECISION {} (expected F8F143, F16 or F32)", echoed(text))});
+    return std::unexpected(UsageError{fmt::format("unknown PRECISION {} (expected {})", echoed(text),
+                                                  alternatives(precisions, precision_name))});
 }
 
 std::expected<std::uint32_t, UsageError> parse_extent(std::string_view name, std::string_view text) {

@@ -1,7 +1,9 @@
 #include "ovra/layout_inspector/storage_order.hpp"
 
 #include <limits>
-#include <variant>
+
+#include "ovra/codegen/layout_text.hpp"
+#include "ovra/codegen/precision_text.hpp"
 
 namespace ovra_layout_inspector {
 
@@ -9,67 +11,56 @@ namespace storage = ovra_codegen::storage;
 
 namespace {
 
-// Output panels and right-matrix blocks are 16 columns wide whatever the precision.
-constexpr std::uint64_t block_columns = 16;
-
 constexpr std::uint64_t largest_cell_count = std::uint64_t{1} << 32;
 
-std::uint64_t inner_of(const Precision& precision) {
-    return storage::amp_micro_dimension(precision);
+// The block shape of the role's order; a value cast from a stray integer names no order and has a
+// block of one cell.
+BlockShape order_block(Role role, const Precision& precision) {
+    if (role == Role::Right) {
+        return storage::right_matrix_block_shape(precision);
+    }
+    return storage::amp_block_shape(static_cast<NativeKernelOrder>(role), precision)
+        .value_or(BlockShape{1, 1});
 }
 
-// Panels of `inner` columns, leftmost first; rows top to bottom inside a panel.
-std::uint64_t left_position(std::uint64_t inner, std::uint64_t rows, std::uint64_t row,
+// Left order: panels of `width` columns (one block), leftmost first; rows top to bottom inside a panel
+// and each row's elements left to right.
+std::uint64_t left_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row,
                             std::uint64_t column) {
-    return (column / inner) * rows * inner + row * inner + column % inner;
+    return (column / width) * rows * width + row * width + column % width;
 }
 
-// Panels of 16 columns whose rows hold the logical pairs in the order 0, 4, 1, 5, 2, 6, 3, 7: logical
-// pair l therefore lies at physical pair (l mod 4) * 2 + l / 4, and a pair keeps its two elements.
-std::uint64_t output_position(std::uint64_t rows, std::uint64_t row, std::uint64_t column) {
-    const std::uint64_t within = column % block_columns;
-    const std::uint64_t logical_pair = within / 2;
-    const std::uint64_t physical_pair = (logical_pair % 4) * 2 + logical_pair / 4;
-    return (column / block_columns) * rows * block_columns + row * block_columns + physical_pair * 2 +
-           within % 2;
+// Output order: as Left order, with the columns of each panel row interleaved.
+std::uint64_t output_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row,
+                              std::uint64_t column) {
+    // The column within the panel is below the panel width of 16, so it fits 32 bits.
+    const auto within = static_cast<std::uint32_t>(column % width);
+    return (column / width) * rows * width + row * width + storage::output_physical_column(within);
 }
 
-// Blocks of `inner` rows by 16 columns, numbered down the rows first; inside a block the columns run
-// left to right and each column's `inner` elements top to bottom.
-std::uint64_t right_position(std::uint64_t inner, std::uint64_t rows, std::uint64_t row,
-                             std::uint64_t column) {
-    const std::uint64_t row_groups = rows / inner;
-    const std::uint64_t block = (column / block_columns) * row_groups + row / inner;
-    return block * inner * block_columns + (column % block_columns) * inner + row % inner;
+// Right-matrix order: blocks numbered down the rows first; inside a block the columns run left to
+// right and each column's elements top to bottom.
+std::uint64_t right_position(BlockShape block, std::uint64_t rows, std::uint64_t row, std::uint64_t column) {
+    const std::uint64_t height = block.rows;
+    const std::uint64_t width = block.columns;
+    const std::uint64_t row_groups = rows / height;
+    const std::uint64_t index = (column / width) * row_groups + row / height;
+    return index * height * width + (column % width) * height + row % height;
 }
 
 }  // namespace
 
 std::string_view role_name(Role role) {
-    switch (role) {
-        case Role::Left:
-            return "Left";
-        case Role::TransposedLeft:
-            return "TransposedLeft";
-        case Role::TransposedRight:
-            return "TransposedRight";
-        case Role::Output:
-            return "Output";
-        case Role::TransposedOutput:
-            return "TransposedOutput";
-        case Role::Right:
-            return "right";
+    if (role == Role::Right) {
+        return "right";
     }
-    return "?";
+    const std::string_view name =
+        ovra_codegen::layout::kernel_order_name(static_cast<NativeKernelOrder>(role));
+    return name.empty() ? "?" : name;
 }
 
 std::string_view precision_name(const Precision& precision) {
-    struct Names {
-        std::string_view operator()(ovra_codegen::operator_::F8F143 /*p*/) const { return "F8F143"; }
-        std::string_view operator()(ovra_codegen::operator_::F16 /*p*/) const { return "F16"; }
-        std::string_view operator()(ovra_codegen::operator_::F32 /*p*/) const { return "F32"; }
-    };
-    return std::visit(Names{}, precision);
+    return ovra_codegen::operator_::precision_name(precision);
 }
 
 std::uint64_t cell_count(const StoredMatrix& matrix) {
@@ -107,37 +98,38 @@ std::optional<std::uint32_t> position_of(const StoredMatrix& matrix, MatrixCoord
     if (cell.row >= matrix.rows || cell.column >= matrix.columns) {
         return std::nullopt;
     }
-    const std::uint64_t inner = inner_of(matrix.precision);
     const std::uint64_t rows = matrix.rows;
     const std::uint64_t columns = matrix.columns;
     const std::uint64_t row = cell.row;
     const std::uint64_t column = cell.column;
+    // A transposed role stores the matrix as its transpose lies in the untransposed order, whose block
+    // is the transposed role's block transposed.
+    const BlockShape block = order_block(matrix.role, matrix.precision);
     std::uint64_t position = 0;
-    // A transposed role stores the matrix as its transpose lies in the untransposed order.
     switch (matrix.role) {
         case Role::Left:
-            position = left_position(inner, rows, row, column);
+            position = left_position(block.columns, rows, row, column);
             break;
         case Role::TransposedLeft:
-            position = left_position(inner, columns, column, row);
+            position = left_position(block.rows, columns, column, row);
             break;
         case Role::Output:
-            position = output_position(rows, row, column);
+            position = output_position(block.columns, rows, row, column);
             break;
         case Role::TransposedOutput:
-            position = output_position(columns, column, row);
+            position = output_position(block.rows, columns, column, row);
             break;
         case Role::Right:
-            if (rows < inner) {
+            if (rows < block.rows) {
                 return std::nullopt;
             }
-            position = right_position(inner, rows, row, column);
+            position = right_position(block, rows, row, column);
             break;
         case Role::TransposedRight:
-            if (columns < inner) {
+            if (columns < block.columns) {
                 return std::nullopt;
             }
-            position = right_position(inner, columns, column, row);
+            position = right_position(BlockShape{block.columns, block.rows}, columns, column, row);
             break;
         default:
             return std::nullopt;
@@ -149,23 +141,10 @@ std::optional<std::uint32_t> position_of(const StoredMatrix& matrix, MatrixCoord
 }
 
 BlockShape block_shape(const StoredMatrix& matrix) {
-    const auto inner = static_cast<std::uint32_t>(inner_of(matrix.precision));
-    constexpr auto sixteen = static_cast<std::uint32_t>(block_columns);
-    switch (matrix.role) {
-        case Role::Left:
-            return {matrix.rows, inner};
-        case Role::TransposedLeft:
-            return {inner, matrix.columns};
-        case Role::Output:
-            return {matrix.rows, sixteen};
-        case Role::TransposedOutput:
-            return {sixteen, matrix.columns};
-        case Role::Right:
-            return {inner, sixteen};
-        case Role::TransposedRight:
-            return {sixteen, inner};
-    }
-    return {matrix.rows, matrix.columns};
+    // Outlining blocks one row (or column) thick would outline every row; the panel they stack into is
+    // what shows the order.
+    const BlockShape block = order_block(matrix.role, matrix.precision);
+    return {block.rows == 1 ? matrix.rows : block.rows, block.columns == 1 ? matrix.columns : block.columns};
 }
 
 }  // namespace ovra_layout_inspector

@@ -7,6 +7,7 @@
 // array is "[a, b]". Integers are plain decimal numbers.
 
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 
@@ -39,19 +40,27 @@ WriteResult write_debug(Sink& sink, const TensorAxis& axis) {
     return std::visit([&sink](const auto& variant) { return write_debug(sink, variant); }, axis);
 }
 
-template <TextSink Sink>
-WriteResult write_debug(Sink& sink, NativeKernelOrder order) {
+// The name of an order, as its debug rendering writes it; empty for a value outside the enumeration.
+constexpr std::string_view kernel_order_name(NativeKernelOrder order) {
     switch (order) {
         case NativeKernelOrder::Left:
-            return sink.write("Left");
+            return "Left";
         case NativeKernelOrder::TransposedLeft:
-            return sink.write("TransposedLeft");
+            return "TransposedLeft";
         case NativeKernelOrder::TransposedRight:
-            return sink.write("TransposedRight");
+            return "TransposedRight";
         case NativeKernelOrder::Output:
-            return sink.write("Output");
+            return "Output";
         case NativeKernelOrder::TransposedOutput:
-            return sink.write("TransposedOutput");
+            return "TransposedOutput";
+    }
+    return {};
+}
+
+template <TextSink Sink>
+WriteResult write_debug(Sink& sink, NativeKernelOrder order) {
+    if (const std::string_view name = kernel_order_name(order); !name.empty()) {
+        return sink.write(name);
     }
     // Only a value cast from an out-of-range integer gets here; show the number rather than lie.
     return text::write_pieces(sink, "NativeKernelOrder(", std::underlying_type_t<NativeKernelOrder>(order),

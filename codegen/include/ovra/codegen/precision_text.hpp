@@ -3,6 +3,7 @@
 // Debug rendering of element precisions, e.g. "F8F143 { scale_exponent: -3 }" or "F16".
 
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "ovra/codegen/precision.hpp"
@@ -11,19 +12,34 @@
 
 namespace ovra_codegen::operator_ {
 
+// The name of a precision's variant, with which its debug rendering starts: "F8F143", "F16" or "F32".
+constexpr std::string_view precision_name(const F8F143& /*precision*/) {
+    return "F8F143";
+}
+constexpr std::string_view precision_name(const F16& /*precision*/) {
+    return "F16";
+}
+constexpr std::string_view precision_name(const F32& /*precision*/) {
+    return "F32";
+}
+constexpr std::string_view precision_name(const Precision& precision) {
+    return std::visit([](const auto& variant) { return precision_name(variant); }, precision);
+}
+
 template <text::TextSink Sink>
 text::WriteResult write_debug(Sink& sink, const F8F143& precision) {
-    return text::write_pieces(sink, "F8F143 { scale_exponent: ", precision.scale_exponent, " }");
+    return text::write_pieces(sink, precision_name(precision),
+                              " { scale_exponent: ", precision.scale_exponent, " }");
 }
 
 template <text::TextSink Sink>
-text::WriteResult write_debug(Sink& sink, const F16& /*precision*/) {
-    return sink.write("F16");
+text::WriteResult write_debug(Sink& sink, const F16& precision) {
+    return sink.write(precision_name(precision));
 }
 
 template <text::TextSink Sink>
-text::WriteResult write_debug(Sink& sink, const F32& /*precision*/) {
-    return sink.write("F32");
+text::WriteResult write_debug(Sink& sink, const F32& precision) {
+    return sink.write(precision_name(precision));
 }
 
 template <text::TextSink Sink>

@@ -45,6 +45,31 @@ namespace ovra_codegen::storage {
 
 using CoordinatesResult = std::expected<MatrixCoordinates, StorageError>;
 
+// Output order's interleave inside one 16-column panel row: physical pairs 0 to 7 hold the logical
+// column pairs 0, 4, 1, 5, 2, 6, 3, 7, and a pair keeps its two elements in order. Both functions take
+// and give a column within the panel row, 0 to 15, and each undoes the other.
+constexpr std::uint32_t output_logical_column(std::uint32_t physical_column) {
+    const std::uint32_t physical_pair = physical_column / 2;
+    const std::uint32_t logical_pair = (physical_pair % 2) * 4 + physical_pair / 2;
+    return logical_pair * 2 + physical_column % 2;
+}
+
+constexpr std::uint32_t output_physical_column(std::uint32_t logical_column) {
+    const std::uint32_t logical_pair = logical_column / 2;
+    const std::uint32_t physical_pair = (logical_pair % 4) * 2 + logical_pair / 4;
+    return physical_pair * 2 + logical_column % 2;
+}
+
+// The block shape of a storage order, in logical rows and columns: the order accepts a matrix only if
+// its extents are multiples of it (its block check). Each block is one unbroken run of positions, and
+// blocks are stored down the rows first (along the columns first for the transposed roles); so blocks
+// one row tall (one column tall, transposed) stack into panels that run through the whole matrix.
+struct BlockShape {
+    std::uint32_t rows;
+    std::uint32_t columns;
+    friend bool operator==(const BlockShape&, const BlockShape&) = default;
+};
+
 namespace detail {
 
 constexpr std::uint32_t micro_dimension_of(operator_::F8F143 /*precision*/) {
@@ -109,13 +134,8 @@ constexpr CoordinatesResult output_coordinates(std::uint32_t rows, std::uint32_t
     }
     const std::uint32_t panel = linear / *size;
     const std::uint32_t offset = linear % *size;
-    // Physical pairs 0..7 of a panel row hold logical pairs 0, 4, 1, 5, 2, 6, 3, 7; a pair keeps
-    // its two elements in order.
-    const std::uint32_t physical_column = offset % block_columns;
-    const std::uint32_t physical_pair = physical_column / 2;
-    const std::uint32_t logical_pair = (physical_pair % 2) * 4 + physical_pair / 2;
     return MatrixCoordinates{offset / block_columns,
-                             panel * block_columns + logical_pair * 2 + physical_column % 2};
+                             panel * block_columns + output_logical_column(offset % block_columns)};
 }
 
 }  // namespace detail
@@ -123,6 +143,32 @@ constexpr CoordinatesResult output_coordinates(std::uint32_t rows, std::uint32_t
 // Width of one AMP micro block for the precision: 32 for F8F143, 16 for F16, 8 for F32.
 constexpr std::uint32_t amp_micro_dimension(operator_::Precision precision) {
     return std::visit([](auto variant) { return detail::micro_dimension_of(variant); }, precision);
+}
+
+// Right-matrix order: blocks of `inner` rows by 16 columns.
+constexpr BlockShape right_matrix_block_shape(operator_::Precision precision) {
+    return BlockShape{amp_micro_dimension(precision), detail::block_columns};
+}
+
+// Left order: one row of `inner` columns; Output order: one row of 16 columns; TransposedRight: the
+// right-matrix block transposed. A role value outside the enumeration names no order and gives
+// InvalidView, as it does for amp_matrix_coordinates.
+constexpr std::expected<BlockShape, StorageError> amp_block_shape(layout::NativeKernelOrder role,
+                                                                  operator_::Precision precision) {
+    const std::uint32_t inner = amp_micro_dimension(precision);
+    switch (role) {
+        case layout::NativeKernelOrder::Left:
+            return BlockShape{1, inner};
+        case layout::NativeKernelOrder::TransposedLeft:
+            return BlockShape{inner, 1};
+        case layout::NativeKernelOrder::TransposedRight:
+            return BlockShape{detail::block_columns, inner};
+        case layout::NativeKernelOrder::Output:
+            return BlockShape{1, detail::block_columns};
+        case layout::NativeKernelOrder::TransposedOutput:
+            return BlockShape{detail::block_columns, 1};
+    }
+    return std::unexpected(StorageError{InvalidView{}});
 }
 
 // Logical (row, column) at `linear` in right-matrix order.

@@ -4,9 +4,9 @@
 // logical cell of a matrix stored in one of them.
 //
 // Position -> cell is ovra_codegen's own mapping, so the tool shows exactly what kernels are built
-// against. Cell -> position is derived here from the panel/block structure in constant time, so that a
-// question about one cell is answered without scanning the matrix, whatever its size; the tests hold
-// the two directions to each other one-to-one.
+// against. Cell -> position is derived here in constant time from the block shapes and the Output
+// interleave that ovra_codegen states, so that a question about one cell is answered without scanning
+// the matrix, whatever its size; the tests hold the two directions to each other one-to-one.
 
 #include <cstdint>
 #include <expected>
@@ -49,11 +49,7 @@ struct StoredMatrix {
 
 // Extents of one panel or block in logical rows and columns. A panel that runs through the whole
 // matrix in one direction has the matrix's extent in that direction.
-struct BlockShape {
-    std::uint32_t rows;
-    std::uint32_t columns;
-    friend bool operator==(const BlockShape&, const BlockShape&) = default;
-};
+using ovra_codegen::storage::BlockShape;
 
 // The names the command line takes and the tool prints: "Left", ..., "TransposedOutput", "right";
 // "F8F143", "F16", "F32".
