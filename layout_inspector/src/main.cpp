@@ -1,6 +1,7 @@
 // ovra_layout: which cell of a matrix lies at which storage position of an AMP kernel role.
 // The work is in run_tool; this only connects it to the process.
 
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,9 @@
 
 int main(int argc, char** argv) {
     namespace inspector = ovra_layout_inspector;
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is reported like any other
+    // failed write, instead of the signal ending the process with the file half written.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string_view> arguments;
     for (int index = 1; index < argc; ++index) {
         arguments.emplace_back(argv[index]);

@@ -1,14 +1,7 @@
 #include "ovra/layout_inspector/tool.hpp"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <variant>
-
-#include <fmt/format.h>
 
 #include "ovra/layout_inspector/arguments.hpp"
 #include "ovra/layout_inspector/svg_picture.hpp"
@@ -58,10 +51,6 @@ ToolOutcome answer(const Invocation& invocation) {
     return succeeded("");
 }
 
-FileError cannot_write(const std::string& path, int error_number) {
-    return FileError{fmt::format("cannot write {}: {}", echoed(path), std::strerror(error_number))};
-}
-
 }  // namespace
 
 ToolOutcome run_tool(std::span<const std::string_view> arguments) {
@@ -73,31 +62,6 @@ ToolOutcome run_tool(std::span<const std::string_view> arguments) {
         return succeeded(std::string(usage_text()));
     }
     return answer(std::get<Invocation>(*parsed));
-}
-
-std::expected<void, ToolError> write_file(const std::string& path, std::string_view text) {
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return std::unexpected(ToolError{cannot_write(path, errno)});
-    }
-    const std::size_t written = std::fwrite(text.data(), 1, text.size(), file);
-    int error_number = written == text.size() ? 0 : errno;
-    if (std::fflush(file) != 0 && error_number == 0) {
-        error_number = errno;
-    }
-    if (std::fclose(file) != 0 && error_number == 0) {
-        error_number = errno;
-    }
-    if (written != text.size() || error_number != 0) {
-        // Only a regular file is ours to remove: a device or pipe named on the command line stays.
-        std::error_code status_error;
-        if (std::filesystem::is_regular_file(path, status_error)) {
-            std::remove(path.c_str());
-        }
-        return std::unexpected(ToolError{cannot_write(path, error_number != 0 ? error_number : EIO)});
-    }
-    return {};
 }
 
 }  // namespace ovra_layout_inspector

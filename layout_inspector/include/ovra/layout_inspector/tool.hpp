@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ovra/layout_inspector/file_output.hpp"
 #include "ovra/layout_inspector/tool_error.hpp"
 
 namespace ovra_layout_inspector {
@@ -20,9 +21,5 @@ struct ToolOutcome {
 
 // `arguments` are the command-line arguments after the program name.
 ToolOutcome run_tool(std::span<const std::string_view> arguments);
-
-// Writes `text` to the file at `path`, replacing it. A regular file that could not be written whole
-// is removed rather than left cut short.
-std::expected<void, ToolError> write_file(const std::string& path, std::string_view text);
 
 }  // namespace ovra_layout_inspector

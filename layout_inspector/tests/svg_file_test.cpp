@@ -1,0 +1,189 @@
+// ovra_layout --svg FILE run as a process: whatever fails, the previous file stays whole, no temporary
+// file is left behind and a symbolic link stays a link.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ovra/layout_inspector/tool_error.hpp"
+#include "ovra/test_support/child_process.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ovra_layout_inspector::echoed;
+
+// How the tool is started: as it is, under a file-size limit of one block, or as a user without the
+// privileges that let root write anywhere.
+enum class Start { Plainly, UnderFileSizeLimit, Unprivileged };
+
+// What a directory holds, recursively and without following links: for each entry its kind,
+// permission bits and contents (a link's target for a link); `picture` stands for itself.
+void take_snapshot(const fs::path& directory, const fs::path& top, const std::string& picture,
+                   std::map<std::string, std::string>& entries) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+        const fs::file_status status = entry.symlink_status();
+        std::string description = std::to_string(static_cast<int>(status.permissions()));
+        if (fs::is_symlink(status)) {
+            description += " link " + fs::read_symlink(entry.path()).string();
+        } else if (fs::is_regular_file(status)) {
+            std::ifstream file(entry.path(), std::ios::binary);
+            const std::string contents(std::istreambuf_iterator<char>(file), {});
+            description += " file " + (contents == picture ? "the picture" : contents);
+        } else if (fs::is_directory(status)) {
+            description += " directory";
+            take_snapshot(entry.path(), top, picture, entries);
+        }
+        entries[entry.path().lexically_relative(top).string()] = description;
+    }
+}
+
+std::map<std::string, std::string> snapshot(const fs::path& directory, const std::string& picture) {
+    std::map<std::string, std::string> entries;
+    take_snapshot(directory, directory, picture, entries);
+    return entries;
+}
+
+void write_text(const fs::path& path, const std::string& text, fs::perms mode = fs::perms(0644)) {
+    std::ofstream(path, std::ios::binary) << text;
+    fs::permissions(path, mode);
+}
+
+ovra_test_support::ChildOutcome run_layout(Start start, const std::vector<std::string>& arguments) {
+    std::vector<std::string> command{OVRA_LAYOUT};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    if (start == Start::UnderFileSizeLimit) {
+        command.insert(command.begin(), {"-c", "ulimit -f 1; exec \"$0\" \"$@\""});
+        return ovra_test_support::run_child("/bin/sh", command);
+    }
+    if (start == Start::Unprivileged && ::geteuid() == 0) {
+        command.insert(command.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
+        return ovra_test_support::run_child("/usr/bin/setpriv", command);
+    }
+    return ovra_test_support::run_child(command.front(), {command.begin() + 1, command.end()});
+}
+
+struct FileCase {
+    std::string name;
+    std::function<void(const fs::path&)> prepare;  // fills the scratch directory
+    std::string target;                            // the FILE argument, inside the scratch directory
+    Start start;
+    std::string reason;   // the system's reason in the error line; empty when the write succeeds
+    std::string written;  // the file that then holds the picture
+};
+
+TEST(SvgFile, IsReplacedWholeOrLeftAsItWas) {
+    const std::vector<std::string> shape{"Output", "F16", "16", "64"};
+    std::vector<std::string> to_stdout = shape;
+    to_stdout.insert(to_stdout.end(), {"--svg", "-"});
+    const std::string picture = run_layout(Start::Plainly, to_stdout).out;
+    // Far more than the one block that the file-size limit allows.
+    ASSERT_GT(picture.size(), 4096U);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const auto new_file_mode = fs::perms(0666 & ~mask);
+    const bool can_drop_privileges = ::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) == 0;
+    const auto old = [](const fs::path& at, fs::perms mode = fs::perms(0640)) {
+        write_text(at, "old\n", mode);
+    };
+
+    const std::vector<FileCase> cases{
+        {"new file", [](const fs::path&) {}, "picture.svg", Start::Plainly, "", "picture.svg"},
+        {"replaced, keeping its mode", [&](const fs::path& d) { old(d / "picture.svg"); }, "picture.svg",
+         Start::Plainly, "", "picture.svg"},
+        {"through a link, which stays a link",
+         [&](const fs::path& d) {
+             old(d / "real.svg");
+             fs::create_symlink("real.svg", d / "link.svg");
+         },
+         "link.svg", Start::Plainly, "", "real.svg"},
+        {"through a chain of relative links",
+         [&](const fs::path& d) {
+             old(d / "real.svg");
+             fs::create_directory(d / "sub");
+             fs::create_symlink("../real.svg", d / "sub" / "second.svg");
+             fs::create_symlink("sub/second.svg", d / "first.svg");
+         },
+         "first.svg", Start::Plainly, "", "real.svg"},
+        {"through a link to a file not made yet",
+         [](const fs::path& d) { fs::create_symlink("new.svg", d / "link.svg"); }, "link.svg", Start::Plainly,
+         "", "new.svg"},
+        {"links in a loop",
+         [](const fs::path& d) {
+             fs::create_symlink("b.svg", d / "a.svg");
+             fs::create_symlink("a.svg", d / "b.svg");
+         },
+         "a.svg", Start::Plainly, "Too many levels of symbolic links", ""},
+        {"past the file-size limit, through a link",
+         [&](const fs::path& d) {
+             old(d / "real.svg");
+             fs::create_symlink("real.svg", d / "link.svg");
+         },
+         "link.svg", Start::UnderFileSizeLimit, "File too large", ""},
+        {"in a directory that does not exist", [](const fs::path&) {}, "missing/picture.svg", Start::Plainly,
+         "No such file or directory", ""},
+        {"in a directory that is not writable",
+         [&](const fs::path& d) {
+             old(d / "picture.svg", fs::perms(0644));
+             fs::permissions(d, fs::perms(0555));
+         },
+         "picture.svg", Start::Unprivileged, "Permission denied", ""},
+        {"over a read-only file",
+         [&](const fs::path& d) {
+             old(d / "picture.svg", fs::perms(0444));
+             fs::permissions(d, fs::perms(0777));
+         },
+         "picture.svg", Start::Unprivileged, "Permission denied", ""},
+        {"over a directory", [](const fs::path& d) { fs::create_directory(d / "picture.svg"); },
+         "picture.svg", Start::Plainly, "Is a directory", ""},
+    };
+    for (const FileCase& c : cases) {
+        std::string scratch_name = (fs::path(testing::TempDir()) / "ovra_layout_svg_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(scratch_name.data()), nullptr);
+        const fs::path scratch = scratch_name;
+        fs::permissions(scratch, fs::perms(0755));
+        c.prepare(scratch);
+        const std::map<std::string, std::string> before = snapshot(scratch, picture);
+        const std::string target = (scratch / c.target).string();
+        std::vector<std::string> arguments = shape;
+        arguments.insert(arguments.end(), {"--svg", target});
+
+        std::map<std::string, std::string> want = before;
+        const ovra_test_support::ChildOutcome outcome = c.start == Start::Unprivileged && !can_drop_privileges
+                                                            ? ovra_test_support::ChildOutcome{}
+                                                            : run_layout(c.start, arguments);
+        if (c.start == Start::Unprivileged && (!can_drop_privileges || outcome.status == 127)) {
+            // Root writes wherever it likes; without another user to run as, there is nothing to see.
+            std::cout << "[ SKIPPED  ] " << c.name << ": cannot run ovra_layout as an unprivileged user "
+                      << outcome.err << "\n";
+        } else if (c.reason.empty()) {
+            EXPECT_EQ(outcome.status, 0) << c.name;
+            EXPECT_EQ(outcome.err, "") << c.name;
+            const bool replaced = before.contains(c.written);
+            want[c.written] = std::to_string(static_cast<int>(replaced ? fs::perms(0640) : new_file_mode)) +
+                              " file the picture";
+        } else {
+            EXPECT_EQ(outcome.status, 1) << c.name;
+            EXPECT_EQ(outcome.err, "error: cannot write " + echoed(target) + ": " + c.reason + "\n")
+                << c.name;
+        }
+        EXPECT_EQ(outcome.out, "") << c.name;
+        // Back to a mode that lets the snapshot and the clean-up in.
+        fs::permissions(scratch, fs::perms(0755));
+        EXPECT_EQ(snapshot(scratch, picture), want) << c.name;
+        fs::remove_all(scratch);
+    }
+}
+
+}  // namespace
