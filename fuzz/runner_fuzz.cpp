@@ -123,7 +123,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string out;
     std::string err;
-    const int status = ovra_tests::run_tests(table, args, fixed_environment(), out, err);
+    const ovra_tests::ConsoleWriters console{[&](std::string_view text) -> ovra_tests::WriteResult {
+                                                 out.append(text);
+                                                 return {};
+                                             },
+                                             [&](std::string_view text) -> ovra_tests::WriteResult {
+                                                 err.append(text);
+                                                 return {};
+                                             }};
+    const int status = ovra_tests::run_tests(table, args, fixed_environment(), console);
     const auto detail = [&] {
         return fmt::format("{}\nstatus {}\nout {:?}\nerr {:?}", shown(), status, out, err);
     };

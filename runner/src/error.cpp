@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "ovra/runner/check.hpp"
+#include <fmt/format.h>
 
 namespace ovra_tests {
 
@@ -55,10 +55,6 @@ std::string render_report(const Error& error) {
         out.append(trim_end(symbolise(*error.backtrace)));
     }
     return out;
-}
-
-void fail(std::string message, std::source_location location) {
-    throw CheckFailure{std::move(message), location, capture_backtrace_if_enabled()};
 }
 
 }  // namespace ovra_tests

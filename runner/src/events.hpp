@@ -9,23 +9,9 @@
 #include <variant>
 
 #include "ovra/runner/test_descriptor.hpp"
+#include "test_result.hpp"
 
 namespace ovra_tests {
-
-struct TestPassed {};
-// `reason` is kept for callers; no format prints it (the captured output already says what happened).
-struct TestFailed {
-    std::string reason;
-};
-// A failure whose message is printed with the test's output, as a note.
-struct TestFailedWithNote {
-    std::string message;
-};
-struct TestIgnored {};
-struct TestTimeLimitExceeded {};
-
-using TestResult =
-    std::variant<TestPassed, TestFailed, TestFailedWithNote, TestIgnored, TestTimeLimitExceeded>;
 
 struct CompletedTest {
     TestDescriptor test;
@@ -35,9 +21,6 @@ struct CompletedTest {
     std::string output;
 };
 
-struct TestsFilteredOut {
-    std::size_t count;
-};
 struct RunStarted {
     std::size_t test_count;
     std::optional<std::uint64_t> shuffle_seed;
@@ -53,6 +36,6 @@ struct TestFinished {
     CompletedTest completed;
 };
 
-using RunEvent = std::variant<TestsFilteredOut, RunStarted, TestStarted, TestRunningLong, TestFinished>;
+using RunEvent = std::variant<RunStarted, TestStarted, TestRunningLong, TestFinished>;
 
 }  // namespace ovra_tests

@@ -1,11 +1,15 @@
 // Decimal parsing with the standard runner's error texts, which its messages quote after "(error: ...)".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <string_view>
 
 namespace ovra_tests {
+
+// Counts read with `parse_unsigned` are used as sizes.
+static_assert(sizeof(std::size_t) == sizeof(std::uint64_t), "counts read as 64-bit numbers must fit a size");
 
 enum class IntegerTextError { Empty, InvalidDigit, TooLarge };
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "ovra/runner/runner.hpp"
+#include "ovra/runner/run_environment.hpp"
 
 namespace ovra_tests {
 

@@ -10,8 +10,6 @@
 
 namespace ovra_tests {
 
-static_assert(sizeof(std::size_t) == sizeof(std::uint64_t), "counts read as 64-bit numbers must fit a size");
-
 namespace {
 
 enum class Arity { Flag, Value };

@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "shuffle.hpp"
+#include "run_test.hpp"
 
 namespace ovra_tests {
 
@@ -60,7 +60,7 @@ struct WorkerPool {
     }
 };
 
-void work(Mailbox& mailbox, const TestRunContext& context) {
+void work(Mailbox& mailbox, RunState& state) {
     while (true) {
         Job job{0, {}};
         {
@@ -72,7 +72,7 @@ void work(Mailbox& mailbox, const TestRunContext& context) {
             job = std::move(mailbox.jobs.front());
             mailbox.jobs.pop_front();
         }
-        CompletedTest completed = run_one_test(job.test, context);
+        CompletedTest completed = run_test(job.test, state);
         {
             const std::lock_guard lock(mailbox.mutex);
             mailbox.running[job.id] = 0;
@@ -87,8 +87,7 @@ struct Deadline {
     std::chrono::steady_clock::time_point when;
 };
 
-Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines,
-                           const std::vector<TestDescriptor>& tests, const RunSettings& settings,
+Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines, const RunPlan& plan,
                            const std::function<bool(const RunEvent&)>& emit) {
     std::unique_lock lock(mailbox.mutex);
     const auto has_result = [&] { return !mailbox.done.empty(); };
@@ -109,7 +108,7 @@ Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines,
         if (!late.empty()) {
             lock.unlock();
             for (const std::size_t id : late) {
-                (void)emit(TestRunningLong{tests[id], settings.long_running_after});
+                (void)emit(TestRunningLong{plan.tests[id], plan.long_running_after});
             }
             lock.lock();
         }
@@ -121,10 +120,10 @@ Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines,
 
 // Starts up to `count` workers. A refused thread (EAGAIN: a process or thread limit) is not an error: the
 // workers already started take every job, and with none the calling thread runs the tests itself.
-void start_workers(WorkerPool& pool, std::size_t count, const TestRunContext& context) {
+void start_workers(WorkerPool& pool, std::size_t count, RunState& state) {
     for (std::size_t worker = 0; worker < count; ++worker) {
         try {
-            pool.threads.emplace_back(work, std::ref(pool.mailbox), std::cref(context));
+            pool.threads.emplace_back(work, std::ref(pool.mailbox), std::ref(state));
         } catch (const std::system_error& error) {
             if (error.code() != std::errc::resource_unavailable_try_again) {
                 throw;
@@ -134,76 +133,21 @@ void start_workers(WorkerPool& pool, std::size_t count, const TestRunContext& co
     }
 }
 
-bool is_failure(const TestResult& result) {
-    return !std::holds_alternative<TestPassed>(result) && !std::holds_alternative<TestIgnored>(result);
-}
-
-std::vector<TestDescriptor> shuffled(std::vector<TestDescriptor> tests, std::uint64_t seed) {
-    std::vector<std::string_view> names;
-    names.reserve(tests.size());
-    for (const TestDescriptor& test : tests) {
-        names.push_back(test.name);
-    }
-    std::vector<TestDescriptor> order;
-    order.reserve(tests.size());
-    for (const std::size_t index : shuffled_order(seed, names)) {
-        order.push_back(tests[index]);
-    }
-    return order;
-}
-
 }  // namespace
 
-std::vector<TestDescriptor> filter_tests(const TestOptions& options, std::span<const TestDescriptor> table) {
-    const auto matches = [&](const TestDescriptor& test, std::string_view filter) {
-        return options.filter_exact ? test.name == filter : test.name.find(filter) != std::string_view::npos;
-    };
-    const auto matches_any = [&](const TestDescriptor& test, const std::vector<std::string>& filters) {
-        return std::any_of(filters.begin(), filters.end(),
-                           [&](const std::string& filter) { return matches(test, filter); });
-    };
-    std::vector<TestDescriptor> selected;
-    for (const TestDescriptor& test : table) {
-        if (!options.filters.empty() && !matches_any(test, options.filters)) {
-            continue;
-        }
-        if (matches_any(test, options.skip)) {
-            continue;
-        }
-        if (options.exclude_should_panic && test.should_panic) {
-            continue;
-        }
-        if (options.run_ignored == RunIgnored::Only && !test.ignore) {
-            continue;
-        }
-        TestDescriptor chosen = test;
-        if (options.run_ignored != RunIgnored::No) {
-            chosen.ignore = false;
-        }
-        selected.push_back(chosen);
-    }
-    std::stable_sort(selected.begin(), selected.end(),
-                     [](const TestDescriptor& a, const TestDescriptor& b) { return a.name < b.name; });
-    return selected;
-}
+void run_test_loop(RunState& state, const std::function<bool(const RunEvent&)>& emit) {
+    const RunPlan& plan = state.plan;
+    const std::vector<TestDescriptor>& tests = plan.tests;
+    (void)emit(RunStarted{tests.size(), plan.shuffle_seed});
 
-void run_test_loop(std::span<const TestDescriptor> table, const TestOptions& options,
-                   const RunSettings& settings, const std::function<bool(const RunEvent&)>& emit) {
-    std::vector<TestDescriptor> tests = filter_tests(options, table);
-    (void)emit(TestsFilteredOut{table.size() - tests.size()});
-    (void)emit(RunStarted{tests.size(), settings.shuffle_seed});
-    if (settings.shuffle_seed) {
-        tests = shuffled(std::move(tests), *settings.shuffle_seed);
-    }
-
-    const auto runs = [&](const TestDescriptor& test) { return !settings.force_ignore && !test.ignore; };
-    const std::size_t concurrency = std::max<std::size_t>(settings.concurrency, 1);
+    const auto runs = [&](const TestDescriptor& test) { return !plan.force_ignore && !test.ignore; };
+    const std::size_t concurrency = std::max<std::size_t>(plan.workers, 1);
     const auto runnable = static_cast<std::size_t>(std::count_if(tests.begin(), tests.end(), runs));
     WorkerPool pool;
     pool.mailbox.running.assign(tests.size(), 0);
     // One worker's worth of tests runs on the calling thread, without starting a thread at all.
     if (std::min(concurrency, runnable) > 1) {
-        start_workers(pool, std::min(concurrency, runnable), settings.test_context);
+        start_workers(pool, std::min(concurrency, runnable), state);
     }
     const bool inline_runs = pool.threads.empty();
 
@@ -223,7 +167,7 @@ void run_test_loop(std::span<const TestDescriptor> table, const TestOptions& opt
                 pool.mailbox.done.push_back(
                     Completion{id, CompletedTest{test, TestIgnored{}, std::nullopt, {}}});
             } else if (inline_runs) {
-                CompletedTest completed = run_one_test(test, settings.test_context);
+                CompletedTest completed = run_test(test, state);
                 const std::lock_guard lock(pool.mailbox.mutex);
                 pool.mailbox.done.push_back(Completion{id, std::move(completed)});
             } else {
@@ -235,13 +179,13 @@ void run_test_loop(std::span<const TestDescriptor> table, const TestOptions& opt
                 pool.mailbox.job_ready.notify_one();
                 if (watch_long_running) {
                     deadlines.push_back(
-                        Deadline{id, std::chrono::steady_clock::now() + settings.long_running_after});
+                        Deadline{id, std::chrono::steady_clock::now() + plan.long_running_after});
                 }
             }
             ++pending;
         }
-        Completion completion = next_completion(pool.mailbox, deadlines, tests, settings, emit);
-        const bool stop = settings.fail_fast && is_failure(completion.completed.result);
+        Completion completion = next_completion(pool.mailbox, deadlines, plan, emit);
+        const bool stop = plan.fail_fast && is_failure(classify(completion.completed.result).kind);
         const bool go_on = emit(TestFinished{std::move(completion.completed)});
         --pending;
         if (stop || !go_on) {

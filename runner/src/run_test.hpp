@@ -1,24 +1,17 @@
-// Runs one test function on the current thread and decides its outcome.
+// Runs one test and decides its outcome: the one function every worker calls, whatever the plan's strategy.
 #pragma once
 
-#include <atomic>
-#include <optional>
-
 #include "events.hpp"
-#include "terminal.hpp"
-#include "time_options.hpp"
+#include "run_plan.hpp"
+#include "run_state.hpp"
 
 namespace ovra_tests {
 
-struct TestRunContext {
-    // With `--no-capture` the test writes straight to the terminal; otherwise into its own buffer.
-    bool nocapture = false;
-    Terminal* terminal = nullptr;
-    std::optional<TimeOptions> time_options;
-    // The hint about OVRA_BACKTRACE follows only the first failure report of a run.
-    std::atomic<bool>* backtrace_hint_pending = nullptr;
-};
+// Runs `test` the way `state.plan.strategy` says.
+CompletedTest run_test(const TestDescriptor& test, RunState& state);
 
-CompletedTest run_one_test(const TestDescriptor& test, const TestRunContext& context);
+// The test function on the current thread, its output captured (or passed on to the console without
+// capture) and every failure caught, so that only this test fails.
+CompletedTest run_one_test(InProcess strategy, const TestDescriptor& test, RunState& state);
 
 }  // namespace ovra_tests

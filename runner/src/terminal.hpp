@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "ovra/runner/runner.hpp"
+#include "ovra/runner/run_environment.hpp"
 
 namespace ovra_tests {
 

@@ -61,24 +61,6 @@ std::expected<TimeThreshold, std::string> parse_threshold(std::string_view text)
     return TimeThreshold{*warn, *critical};
 }
 
-std::expected<std::optional<TimeOptions>, std::string> resolve_time_options(
-    const TestOptions& options, const RunEnvironment& environment) {
-    if (!options.report_time && !options.ensure_time) {
-        return std::nullopt;
-    }
-    TimeOptions result;
-    // Enforcing limits implies showing times, so that a test failing on time is never a surprise.
-    result.error_on_excess = options.ensure_time;
-    if (environment.test_time_unit) {
-        const auto threshold = parse_threshold(*environment.test_time_unit);
-        if (!threshold) {
-            return std::unexpected(threshold.error());
-        }
-        result.unit = *threshold;
-    }
-    return result;
-}
-
 bool is_warn(const TimeOptions& options, std::chrono::nanoseconds exec_time) {
     return reaches(exec_time, options.unit.warn_ms);
 }

@@ -4,12 +4,8 @@
 #include <chrono>
 #include <cstdint>
 #include <expected>
-#include <optional>
 #include <string>
 #include <string_view>
-
-#include "ovra/runner/options.hpp"
-#include "ovra/runner/runner.hpp"
 
 namespace ovra_tests {
 
@@ -23,10 +19,6 @@ struct TimeOptions {
     bool error_on_excess = false;
     TimeThreshold unit;
 };
-
-// Nothing when neither time option is given; an error message when OVRA_TEST_TIME_UNIT is malformed.
-std::expected<std::optional<TimeOptions>, std::string> resolve_time_options(
-    const TestOptions& options, const RunEnvironment& environment);
 
 // A time at or over the limit counts: `exec_time >= limit`.
 bool is_warn(const TimeOptions& options, std::chrono::nanoseconds exec_time);

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "formatters/json_text.hpp"
-#include "formatters/junit_formatter.hpp"
+#include "formatters/number_text.hpp"
+#include "formatters/xml_text.hpp"
 #include "ovra/runner/capture.hpp"
 #include "ovra/runner/check.hpp"
 #include "run_helpers.hpp"
@@ -81,11 +82,11 @@ void PrintTo(const NumberCase& row, std::ostream* stream) {
     *stream << row.expected;
 }
 
-class JsonNumber : public ::testing::TestWithParam<NumberCase> {};
-TEST_P(JsonNumber, IsShortestAndWithoutExponent) {
-    EXPECT_EQ(json_number(GetParam().value), GetParam().expected);
+class PlainDecimal : public ::testing::TestWithParam<NumberCase> {};
+TEST_P(PlainDecimal, IsShortestAndWithoutExponent) {
+    EXPECT_EQ(plain_decimal(GetParam().value), GetParam().expected);
 }
-INSTANTIATE_TEST_SUITE_P(Seconds, JsonNumber,
+INSTANTIATE_TEST_SUITE_P(Seconds, PlainDecimal,
                          ::testing::Values(NumberCase{0.0, "0"}, NumberCase{0.00005333, "0.00005333"},
                                            NumberCase{0.000000681, "0.000000681"},
                                            NumberCase{1e-9, "0.000000001"}, NumberCase{1.5, "1.5"},

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ovra/runner/runner.hpp"
+#include "ovra/test_support/run_in_process.hpp"
 
 namespace ovra_tests::testing {
 
@@ -30,7 +31,8 @@ inline RunOutput run_command(std::span<const TestDescriptor> table, const std::v
                              const RunEnvironment& environment = quiet_environment()) {
     const std::vector<std::string_view> views(command.begin(), command.end());
     RunOutput output;
-    output.status = run_tests(table, views, environment, output.out, output.err);
+    output.status =
+        ovra_test_support::run_tests_collecting(table, views, environment, output.out, output.err);
     return output;
 }
 

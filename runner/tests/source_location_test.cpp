@@ -6,6 +6,7 @@
 
 #include "demo_tests.hpp"
 #include "ovra/runner/test_descriptor.hpp"
+#include "ovra/test_support/source_location.hpp"
 
 namespace ovra_tests::testing {
 namespace {
@@ -14,7 +15,7 @@ const std::filesystem::path repo_root = OVRA_REPO_ROOT;
 
 TEST(SourceLocation, EveryDemoTestNamesItsFunction) {
     for (const TestDescriptor& test : ovra_runner_demo::demo_table()) {
-        EXPECT_EQ(verify_source_location(test, repo_root), std::nullopt) << test.name;
+        EXPECT_EQ(ovra_test_support::verify_source_location(test, repo_root), std::nullopt) << test.name;
     }
 }
 
@@ -32,7 +33,7 @@ class WrongSourceLocation : public ::testing::TestWithParam<Mutation> {};
 TEST_P(WrongSourceLocation, IsReportedWithTheTestName) {
     TestDescriptor test = ovra_runner_demo::demo_table()[0];
     GetParam().apply(test);
-    const std::optional<std::string> problem = verify_source_location(test, repo_root);
+    const std::optional<std::string> problem = ovra_test_support::verify_source_location(test, repo_root);
     ASSERT_TRUE(problem.has_value());
     EXPECT_TRUE(problem->starts_with(std::string(test.name) + ": ")) << *problem;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "ovra/test_support/source_location.hpp"
 #include "ovra/trivial_test/registry.hpp"
 
 namespace ovra_tests {
@@ -21,7 +22,8 @@ TEST(Registry, HoldsTheThreeTestsInNameOrder) {
 
 TEST(Registry, SourceLocationsPointAtTheTestFunctionNames) {
     for (const TestDescriptor& test : registry()) {
-        EXPECT_EQ(verify_source_location(test, OVRA_SOURCE_ROOT), std::nullopt) << test.name;
+        EXPECT_EQ(ovra_test_support::verify_source_location(test, OVRA_SOURCE_ROOT), std::nullopt)
+            << test.name;
     }
 }
 

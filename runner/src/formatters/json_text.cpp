@@ -1,9 +1,5 @@
 #include "json_text.hpp"
 
-#include <array>
-#include <charconv>
-#include <system_error>
-
 #include <fmt/format.h>
 
 namespace ovra_tests {
@@ -45,17 +41,6 @@ std::string json_escape(std::string_view text) {
         }
     }
     return out;
-}
-
-std::string json_number(double value) {
-    // Fixed notation of a double needs at most 309 integer digits plus the shortest fraction.
-    std::array<char, 400> buffer{};
-    const std::to_chars_result written =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-    if (written.ec != std::errc{}) {
-        return "0";
-    }
-    return std::string(buffer.data(), written.ptr);
 }
 
 }  // namespace ovra_tests

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "shared_text.hpp"
+#include "report_lines.hpp"
 
 namespace ovra_tests {
 
@@ -31,69 +31,62 @@ void write_time(const PrettyFormatter& formatter, Terminal& terminal,
     }
 }
 
-struct ResultWord {
-    Terminal& terminal;
-    const TestDescriptor& test;
+void write_result_word(Terminal& terminal, const CompletedTest& completed) {
+    switch (classify(completed.result).kind) {
+        case ResultKind::Passed:
+            write_colored(terminal, "ok", Color::Green);
+            return;
+        case ResultKind::Failed:
+            write_colored(terminal, "FAILED", Color::Red);
+            return;
+        case ResultKind::TimeLimitExceeded:
+            write_colored(terminal, "FAILED (time limit exceeded)", Color::Red);
+            return;
+        case ResultKind::Ignored:
+            break;
+    }
+    if (completed.test.ignore_message) {
+        write_colored(terminal, fmt::format("ignored, {}", *completed.test.ignore_message), Color::Yellow);
+    } else {
+        write_colored(terminal, "ignored", Color::Yellow);
+    }
+}
 
-    void operator()(const TestPassed&) const { write_colored(terminal, "ok", Color::Green); }
-    void operator()(const TestFailed&) const { write_colored(terminal, "FAILED", Color::Red); }
-    void operator()(const TestFailedWithNote&) const { write_colored(terminal, "FAILED", Color::Red); }
-    void operator()(const TestIgnored&) const {
-        if (test.ignore_message) {
-            write_colored(terminal, fmt::format("ignored, {}", *test.ignore_message), Color::Yellow);
-        } else {
-            write_colored(terminal, "ignored", Color::Yellow);
+struct PrettyEvents {
+    PrettyFormatter& formatter;
+    Terminal& terminal;
+
+    void operator()(const RunStarted& event) const {
+        write_out(terminal, run_header(event.test_count, event.shuffle_seed));
+    }
+    void operator()(const TestStarted& event) const {
+        if (!formatter.is_multithreaded) {
+            write_test_name(terminal, event.test);
         }
     }
-    void operator()(const TestTimeLimitExceeded&) const {
-        write_colored(terminal, "FAILED (time limit exceeded)", Color::Red);
+    void operator()(const TestRunningLong& event) const {
+        write_out(terminal, long_running_text(event.test.name, event.after));
     }
+    void operator()(const ResultReported& event) const {
+        if (formatter.is_multithreaded) {
+            write_test_name(terminal, event.completed.test);
+        }
+        write_result_word(terminal, event.completed);
+        write_time(formatter, terminal, event.completed.exec_time);
+        write_out(terminal, "\n");
+    }
+    void operator()(const RunFinished& event) const {
+        write_run_summary(terminal, event.state, formatter.show_passing_output);
+    }
+    void operator()(const ListingStarted&) const {}
+    void operator()(const TestListed& event) const { write_out(terminal, listed_test_line(event.test)); }
+    void operator()(const ListingFinished& event) const { write_out(terminal, listing_summary(event.state)); }
 };
 
 }  // namespace
 
-void write_run_start(PrettyFormatter&, Terminal& terminal, std::size_t test_count,
-                     std::optional<std::uint64_t> shuffle_seed) {
-    write_out(terminal, run_header(test_count, shuffle_seed));
-}
-
-void write_test_start(PrettyFormatter& formatter, Terminal& terminal, const TestDescriptor& test) {
-    if (!formatter.is_multithreaded) {
-        write_test_name(terminal, test);
-    }
-}
-
-void write_timeout(PrettyFormatter&, Terminal& terminal, const TestDescriptor& test,
-                   std::chrono::milliseconds after) {
-    write_out(terminal, long_running_text(test.name, after));
-}
-
-void write_result(PrettyFormatter& formatter, Terminal& terminal, const CompletedTest& completed,
-                  const ConsoleState&) {
-    if (formatter.is_multithreaded) {
-        write_test_name(terminal, completed.test);
-    }
-    std::visit(ResultWord{terminal, completed.test}, completed.result);
-    write_time(formatter, terminal, completed.exec_time);
-    write_out(terminal, "\n");
-}
-
-bool write_run_finish(PrettyFormatter&, Terminal& terminal, const ConsoleState& state) {
-    return write_run_summary(terminal, state);
-}
-
-void write_discovery_start(PrettyFormatter&, Terminal&) {}
-
-void write_test_discovered(PrettyFormatter&, Terminal& terminal, const TestDescriptor& test) {
-    write_out(terminal, fmt::format("{}: test\n", test.name));
-}
-
-void write_discovery_finish(PrettyFormatter&, Terminal& terminal, const DiscoveryState& state) {
-    if (state.tests != 0 || state.benchmarks != 0) {
-        write_out(terminal, "\n");
-    }
-    write_out(terminal, fmt::format("{}, {}\n", count_of(state.tests, "test"),
-                                    count_of(state.benchmarks, "benchmark")));
+void write_event(PrettyFormatter& formatter, Terminal& terminal, const FormatterEvent& event) {
+    std::visit(PrettyEvents{formatter, terminal}, event);
 }
 
 }  // namespace ovra_tests

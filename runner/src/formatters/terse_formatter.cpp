@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "shared_text.hpp"
+#include "report_lines.hpp"
 
 namespace ovra_tests {
 
@@ -36,42 +36,44 @@ void write_failed(TerseFormatter& formatter, Terminal& terminal, std::string_vie
     write_out(terminal, "\n");
 }
 
+struct TerseEvents {
+    TerseFormatter& formatter;
+    Terminal& terminal;
+
+    void operator()(const RunStarted& event) const {
+        formatter.total_test_count = event.test_count;
+        write_out(terminal, run_header(event.test_count, event.shuffle_seed));
+    }
+    void operator()(const TestStarted&) const {}
+    void operator()(const TestRunningLong& event) const {
+        write_out(terminal, long_running_text(event.test.name, event.after));
+    }
+    void operator()(const ResultReported& event) const {
+        switch (classify(event.completed.result).kind) {
+            case ResultKind::Passed:
+                write_short_result(formatter, terminal, ".", Color::Green);
+                return;
+            case ResultKind::Ignored:
+                write_short_result(formatter, terminal, "i", Color::Yellow);
+                return;
+            case ResultKind::Failed:
+            case ResultKind::TimeLimitExceeded:
+                break;
+        }
+        write_failed(formatter, terminal, event.completed.test.name);
+    }
+    void operator()(const RunFinished& event) const {
+        write_run_summary(terminal, event.state, formatter.show_passing_output);
+    }
+    void operator()(const ListingStarted&) const {}
+    void operator()(const TestListed& event) const { write_out(terminal, listed_test_line(event.test)); }
+    void operator()(const ListingFinished&) const {}
+};
+
 }  // namespace
 
-void write_run_start(TerseFormatter& formatter, Terminal& terminal, std::size_t test_count,
-                     std::optional<std::uint64_t> shuffle_seed) {
-    formatter.total_test_count = test_count;
-    write_out(terminal, run_header(test_count, shuffle_seed));
+void write_event(TerseFormatter& formatter, Terminal& terminal, const FormatterEvent& event) {
+    std::visit(TerseEvents{formatter, terminal}, event);
 }
-
-void write_test_start(TerseFormatter&, Terminal&, const TestDescriptor&) {}
-
-void write_timeout(TerseFormatter&, Terminal& terminal, const TestDescriptor& test,
-                   std::chrono::milliseconds after) {
-    write_out(terminal, long_running_text(test.name, after));
-}
-
-void write_result(TerseFormatter& formatter, Terminal& terminal, const CompletedTest& completed,
-                  const ConsoleState&) {
-    if (std::holds_alternative<TestPassed>(completed.result)) {
-        write_short_result(formatter, terminal, ".", Color::Green);
-    } else if (std::holds_alternative<TestIgnored>(completed.result)) {
-        write_short_result(formatter, terminal, "i", Color::Yellow);
-    } else {
-        write_failed(formatter, terminal, completed.test.name);
-    }
-}
-
-bool write_run_finish(TerseFormatter&, Terminal& terminal, const ConsoleState& state) {
-    return write_run_summary(terminal, state);
-}
-
-void write_discovery_start(TerseFormatter&, Terminal&) {}
-
-void write_test_discovered(TerseFormatter&, Terminal& terminal, const TestDescriptor& test) {
-    write_out(terminal, fmt::format("{}: test\n", test.name));
-}
-
-void write_discovery_finish(TerseFormatter&, Terminal&, const DiscoveryState&) {}
 
 }  // namespace ovra_tests

@@ -2,35 +2,22 @@
 // end of every line.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
-#include <cstdint>
-#include <optional>
 
-#include "../console_state.hpp"
-#include "../events.hpp"
-#include "../terminal.hpp"
+#include "formatter.hpp"
 
 namespace ovra_tests {
 
 struct TerseFormatter {
+    bool show_passing_output = false;
     std::size_t total_test_count = 0;
     // Results written so far, and characters on the current line.
     std::size_t test_count = 0;
     std::size_t test_column = 0;
 };
 
-void write_run_start(TerseFormatter& formatter, Terminal& terminal, std::size_t test_count,
-                     std::optional<std::uint64_t> shuffle_seed);
-void write_test_start(TerseFormatter& formatter, Terminal& terminal, const TestDescriptor& test);
-void write_timeout(TerseFormatter& formatter, Terminal& terminal, const TestDescriptor& test,
-                   std::chrono::milliseconds after);
-void write_result(TerseFormatter& formatter, Terminal& terminal, const CompletedTest& completed,
-                  const ConsoleState& state);
-bool write_run_finish(TerseFormatter& formatter, Terminal& terminal, const ConsoleState& state);
+void write_event(TerseFormatter& formatter, Terminal& terminal, const FormatterEvent& event);
 
-void write_discovery_start(TerseFormatter& formatter, Terminal& terminal);
-void write_test_discovered(TerseFormatter& formatter, Terminal& terminal, const TestDescriptor& test);
-void write_discovery_finish(TerseFormatter& formatter, Terminal& terminal, const DiscoveryState& state);
+static_assert(Formatter<TerseFormatter>);
 
 }  // namespace ovra_tests

@@ -1,11 +1,9 @@
 // One entry of a test table: what the runner needs to filter, run and report a test, and where its function's
-// name stands in the project's source so that tools can jump to it.
+// name stands in the project's source so that tools can jump to it (test_support checks that it does).
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "ovra/runner/error.hpp"
@@ -34,10 +32,5 @@ struct TestDescriptor {
 
 // The function name of a test: its name after the last "::".
 std::string_view function_name(const TestDescriptor& test);
-
-// Reads the recorded source file under `repo_root` and checks that the test's function name stands at the
-// recorded place. Returns what is wrong, or nothing when the location is right.
-std::optional<std::string> verify_source_location(const TestDescriptor& test,
-                                                  const std::filesystem::path& repo_root);
 
 }  // namespace ovra_tests

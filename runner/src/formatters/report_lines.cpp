@@ -1,11 +1,11 @@
-#include "shared_text.hpp"
+#include "report_lines.hpp"
 
 #include <algorithm>
 #include <chrono>
 
 #include <fmt/format.h>
 
-#include "json_text.hpp"
+#include "number_text.hpp"
 
 namespace ovra_tests {
 
@@ -18,21 +18,23 @@ std::string run_header(std::size_t test_count, std::optional<std::uint64_t> shuf
 std::string long_running_text(std::string_view name, std::chrono::milliseconds after) {
     const std::string seconds = after.count() % 1000 == 0
                                     ? fmt::format("{}", after.count() / 1000)
-                                    : json_number(std::chrono::duration<double>(after).count());
+                                    : plain_decimal(std::chrono::duration<double>(after).count());
     return fmt::format("test {} has been running for over {} seconds\n", name, seconds);
 }
 
-void write_results(Terminal& terminal, const std::vector<std::pair<TestDescriptor, std::string>>& results,
-                   std::string_view kind) {
+void write_results(Terminal& terminal, const std::vector<KeptOutput>& results, std::string_view kind) {
     const std::string heading = fmt::format("\n{}:\n", kind);
     write_out(terminal, heading);
     std::vector<std::string_view> names;
     std::string outputs;
-    for (const auto& [test, output] : results) {
-        names.push_back(test.name);
-        if (!output.empty()) {
-            outputs.append(fmt::format("---- {} stdout ----\n", test.name));
-            outputs.append(output);
+    for (const KeptOutput& result : results) {
+        names.push_back(result.test.name);
+        if (!result.output.empty() || !result.note.empty()) {
+            outputs.append(fmt::format("---- {} stdout ----\n", result.test.name));
+            outputs.append(result.output);
+            if (!result.note.empty()) {
+                outputs.append(fmt::format("note: {}", result.note));
+            }
             outputs.push_back('\n');
         }
     }
@@ -49,8 +51,8 @@ void write_results(Terminal& terminal, const std::vector<std::pair<TestDescripto
     write_out(terminal, list);
 }
 
-bool write_run_summary(Terminal& terminal, const ConsoleState& state) {
-    if (state.options != nullptr && state.options->display_output) {
+void write_run_summary(Terminal& terminal, const ConsoleState& state, bool show_passing_output) {
+    if (show_passing_output) {
         write_results(terminal, state.not_failures, "successes");
     }
     const bool success = state.failed == 0;
@@ -77,11 +79,20 @@ bool write_run_summary(Terminal& terminal, const ConsoleState& state) {
     }
     line.append("\n\n");
     write_out(terminal, line);
-    return success;
 }
 
 std::string count_of(std::size_t count, std::string_view noun) {
     return count == 1 ? fmt::format("1 {}", noun) : fmt::format("{} {}s", count, noun);
+}
+
+std::string listed_test_line(const TestDescriptor& test) {
+    return fmt::format("{}: test\n", test.name);
+}
+
+std::string listing_summary(const DiscoveryState& state) {
+    const std::string_view blank = state.tests != 0 || state.benchmarks != 0 ? "\n" : "";
+    return fmt::format("{}{}, {}\n", blank, count_of(state.tests, "test"),
+                       count_of(state.benchmarks, "benchmark"));
 }
 
 }  // namespace ovra_tests

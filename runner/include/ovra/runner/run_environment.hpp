@@ -1,0 +1,48 @@
+// What a run reads from its surroundings and where it writes, gathered in one place so that a run can be
+// reproduced in-process: the environment's settings, and the two sides of the console.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <expected>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ovra_tests {
+
+struct RunEnvironment {
+    // Value of OVRA_TEST_THREADS: the worker count when `--test-threads` is not given.
+    std::optional<std::string> test_threads;
+    // Value of OVRA_TEST_TIME_UNIT: "WARN_MS,CRITICAL_MS" for `--report-time` colours and `--ensure-time`.
+    std::optional<std::string> test_time_unit;
+    // Worker count when neither the option nor the variable gives one.
+    std::size_t hardware_threads = 1;
+    // Whether standard output is a terminal (colour with `--color auto`).
+    bool stdout_is_terminal = false;
+    // Seeds `--shuffle` when no `--shuffle-seed` is given.
+    std::chrono::system_clock::time_point now{};
+    // A test still running after this long is reported once.
+    std::chrono::milliseconds long_running_after{std::chrono::seconds(60)};
+};
+
+// The process's environment: variables, hardware threads, whether stdout is a terminal, the clock.
+RunEnvironment process_environment();
+
+// A write that did not reach its destination, with the system's error number (errno).
+struct IoError {
+    int os_error = 0;
+};
+
+using WriteResult = std::expected<void, IoError>;
+
+// Where the runner writes. Each call carries a whole piece of an event's text; `out` is the stdout side and
+// `err` the stderr side. Calls never overlap. A failed `out` write ends the run: the report would be lost, so
+// the run stops and exits 101 with one "error: io error ..." line on the `err` side.
+struct ConsoleWriters {
+    std::function<WriteResult(std::string_view)> out;
+    std::function<WriteResult(std::string_view)> err;
+};
+
+}  // namespace ovra_tests

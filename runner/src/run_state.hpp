@@ -1,0 +1,19 @@
+// What the threads of one run share: the plan they all read, the console they write to, and the display
+// state that belongs to the run as a whole.
+#pragma once
+
+#include <atomic>
+
+#include "run_plan.hpp"
+#include "terminal.hpp"
+
+namespace ovra_tests {
+
+struct RunState {
+    const RunPlan& plan;
+    Terminal& terminal;
+    // The hint about OVRA_BACKTRACE follows only the first failure report of a run, whichever worker has it.
+    std::atomic<bool> backtrace_hint_pending{true};
+};
+
+}  // namespace ovra_tests
