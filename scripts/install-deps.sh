@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, and nothing when they are all present.
-# Usage: scripts/install-deps.sh [--fuzz] [--bench-tools]
+# Usage: scripts/install-deps.sh [--fuzz] [--bench-tools]   (--bench-tools: hyperfine and valgrind)
 set -euo pipefail
 
-packages=(g++ cmake make libopenblas-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev libgcc-12-dev
-          libtinyxml2-dev)
+packages=(g++ cmake make libopenblas-serial-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev
+          libgcc-12-dev libtinyxml2-dev)
 for option in "$@"; do
     case "$option" in
         --fuzz) packages+=(clang-16 libclang-rt-16-dev) ;;
-        --bench-tools) packages+=(hyperfine) ;;
+        --bench-tools) packages+=(hyperfine valgrind) ;;
         *) echo "error: unknown option '$option' (expected --fuzz or --bench-tools)" >&2; exit 2 ;;
     esac
 done

@@ -92,22 +92,4 @@ Status host_sgemm(std::span<const float> left, std::span<const float> right, std
     return {};
 }
 
-std::size_t matrix_index(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
-                         std::uint32_t column, bool transpose) {
-    const std::size_t count = shape.size();
-    const std::uint64_t stored_rows = count >= 2 ? shape[count - 2] : 1;
-    const std::uint64_t stored_columns = count >= 1 ? shape[count - 1] : 1;
-    const std::uint64_t r = transpose ? column : row;
-    const std::uint64_t c = transpose ? row : column;
-    return batch * stored_rows * stored_columns + r * stored_columns + c;
-}
-
-std::size_t product(std::span<const std::uint32_t> shape) {
-    std::uint64_t result = 1;
-    for (const std::uint32_t entry : shape) {
-        result *= entry;
-    }
-    return result;
-}
-
 }  // namespace ovra_tests::diagnostic

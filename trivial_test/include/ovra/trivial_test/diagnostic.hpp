@@ -24,11 +24,25 @@ Status host_sgemm(std::span<const float> left, std::span<const float> right, std
 // stored shape is the last two entries of `shape` (rows, then columns; entries before them are ignored).
 // A transposed matrix is stored as its transpose, so (row, column) is read at stored (column, row).
 // Missing entries of a shorter shape count as 1: [n] is one stored row of n, [] a single element.
-// Computed modulo 2^64.
-std::size_t matrix_index(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
-                         std::uint32_t column, bool transpose);
+// Computed modulo 2^64. Defined here so that it inlines into the GEMM test's innermost loop, where an
+// out-of-line call cost more than the arithmetic around it.
+inline std::size_t matrix_index(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
+                                std::uint32_t column, bool transpose) {
+    const std::size_t count = shape.size();
+    const std::uint64_t stored_rows = count >= 2 ? shape[count - 2] : 1;
+    const std::uint64_t stored_columns = count >= 1 ? shape[count - 1] : 1;
+    const std::uint64_t r = transpose ? column : row;
+    const std::uint64_t c = transpose ? row : column;
+    return batch * stored_rows * stored_columns + r * stored_columns + c;
+}
 
 // Element count of `shape`: the product of its entries, 1 for an empty shape. Computed modulo 2^64.
-std::size_t product(std::span<const std::uint32_t> shape);
+inline std::size_t product(std::span<const std::uint32_t> shape) {
+    std::uint64_t result = 1;
+    for (const std::uint32_t entry : shape) {
+        result *= entry;
+    }
+    return result;
+}
 
 }  // namespace ovra_tests::diagnostic

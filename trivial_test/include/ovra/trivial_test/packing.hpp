@@ -102,34 +102,41 @@ packed_binding(const ovra_package::Binding& binding, Callback value) {
         image.length = *length;
     }
 
-    for (std::size_t position = 0; position < binding.slices.size(); ++position) {
-        const ovra_package::RegionSlice& slice = binding.slices[position];
+    // The checks below are written out rather than through checked_narrow: this loop runs once per slice,
+    // and bindings of many one-element slices are common.
+    const std::span<const ovra_package::RegionSlice> slices = binding.slices;
+    for (std::size_t position = 0; position < slices.size(); ++position) {
+        const ovra_package::RegionSlice& slice = slices[position];
         if (slice.size == 0) {
             continue;
         }
-        if (slice.size % 2 != 0) {
+        if (slice.size % 2 != 0) [[unlikely]] {
             return std::unexpected(make_error(fmt::format("binding {} has a non-F16 slice", binding.name)));
         }
-        const Result<std::uint32_t> elements = checked_narrow<std::uint32_t>(slice.size / 2);
-        if (!elements) {
-            return std::unexpected(elements.error());
-        }
-        const Result<std::uint16_t> logical_tile = checked_narrow<std::uint16_t>(position);
-        if (!logical_tile) {
-            return std::unexpected(logical_tile.error());
+        // The element count must fit 32 bits and the logical tile 16; both fail alike, in that order.
+        if (!std::in_range<std::uint32_t>(slice.size / 2) || !std::in_range<std::uint16_t>(position))
+            [[unlikely]] {
+            return std::unexpected(integer_conversion_error());
         }
         // file_offset + size <= total, which fits the host's size type, so every element's offset does too:
         // the base is narrowed once and the element loop needs no checks.
-        const Result<std::size_t> base = checked_narrow<std::size_t>(slice.file_offset);
-        if (!base) {
-            return std::unexpected(base.error());
+        if (!std::in_range<std::size_t>(slice.file_offset)) [[unlikely]] {
+            return std::unexpected(integer_conversion_error());
         }
-        std::uint8_t* destination = image.bytes.get() + *base;
-        const std::uint16_t tile = *logical_tile;
-        const std::uint32_t count = *elements;
-        for (std::uint32_t linear = 0; linear < count; ++linear) {
+        std::uint8_t* destination = image.bytes.get() + static_cast<std::size_t>(slice.file_offset);
+        const auto tile = static_cast<std::uint16_t>(position);
+        const auto count = static_cast<std::uint32_t>(slice.size / 2);
+        // A non-empty even slice holds at least one element. The first is stored ahead of the loop so that
+        // a one-element slice (one element per tile is a common spread) skips the loop's set-up, which
+        // costs more than the element itself.
+        Result<std::uint16_t> first = value(tile, 0, count);
+        if (!first) [[unlikely]] {
+            return std::unexpected(std::move(first.error()));
+        }
+        packing_detail::store_le16(destination, *first);
+        for (std::uint32_t linear = 1; linear < count; ++linear) {
             Result<std::uint16_t> bits = value(tile, linear, count);
-            if (!bits) {
+            if (!bits) [[unlikely]] {
                 return std::unexpected(std::move(bits.error()));
             }
             packing_detail::store_le16(destination + std::size_t{linear} * 2, *bits);
