@@ -2,27 +2,32 @@
 find_package(fmt 9 REQUIRED)
 find_package(Threads REQUIRED)
 
-# OpenBLAS: Debian's serial build (libopenblas-serial-dev), found through its own package config. The
-# products here are at most a few dozen rows, so the serial build's lack of a thread pool costs nothing,
-# while the default pthread build starts worker threads at load that compete with the tests. The archive
-# is linked by default: resolving the shared library's symbols cost more instructions at start-up than
-# all three tests together. Only cblas_sgemm's objects are pulled from it, which need neither the Fortran
-# runtime nor anything beyond the C and maths libraries.
-set(OVRA_OPENBLAS_DIR "/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/openblas-serial/cmake/openblas"
-    CACHE PATH "Folder of the OpenBLAS package config to build against (Debian's serial build)")
+# OpenBLAS: Debian's serial build (libopenblas-serial-dev), which keeps its header and libraries in a folder
+# of its own beside the other builds. The products here are at most a few dozen rows, so the serial build's
+# lack of a thread pool costs nothing, while the default pthread build starts worker threads that compete
+# with the tests. The archive is linked by default: resolving the shared library's symbols cost more
+# instructions at start-up than all three tests together. Only cblas_sgemm's objects are pulled from it,
+# which need neither the Fortran runtime nor anything beyond the C and maths libraries. The files are
+# looked up by path rather than through OpenBLAS's package config, whose cached location would silently
+# keep whichever build an earlier configure found.
+set(OVRA_OPENBLAS_SERIAL_DIR "/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/openblas-serial"
+    CACHE PATH "Folder of the serial OpenBLAS libraries")
+set(OVRA_OPENBLAS_SERIAL_INCLUDE "/usr/include/${CMAKE_LIBRARY_ARCHITECTURE}/openblas-serial"
+    CACHE PATH "Folder of the serial OpenBLAS headers")
 option(OVRA_OPENBLAS_STATIC "Link OpenBLAS from its static archive" ON)
-find_package(OpenBLAS CONFIG REQUIRED PATHS "${OVRA_OPENBLAS_DIR}" NO_DEFAULT_PATH)
-add_library(ovra_openblas INTERFACE)
-target_include_directories(ovra_openblas SYSTEM INTERFACE ${OpenBLAS_INCLUDE_DIRS})
+find_path(OVRA_OPENBLAS_SERIAL_HEADERS cblas.h PATHS "${OVRA_OPENBLAS_SERIAL_INCLUDE}" NO_DEFAULT_PATH REQUIRED)
 if(OVRA_OPENBLAS_STATIC)
-  # The config names only the shared library; the archive lies beside it.
-  get_filename_component(ovra_openblas_libdir "${OpenBLAS_LIBRARIES}" DIRECTORY)
-  find_library(OVRA_OPENBLAS_ARCHIVE NAMES libopenblas.a PATHS "${ovra_openblas_libdir}" NO_DEFAULT_PATH
-               REQUIRED)
-  target_link_libraries(ovra_openblas INTERFACE "${OVRA_OPENBLAS_ARCHIVE}" m)
+  find_library(OVRA_OPENBLAS_SERIAL_ARCHIVE NAMES libopenblas.a PATHS "${OVRA_OPENBLAS_SERIAL_DIR}"
+               NO_DEFAULT_PATH REQUIRED)
+  set(ovra_openblas_library "${OVRA_OPENBLAS_SERIAL_ARCHIVE}")
 else()
-  target_link_libraries(ovra_openblas INTERFACE ${OpenBLAS_LIBRARIES})
+  find_library(OVRA_OPENBLAS_SERIAL_SHARED NAMES libopenblas.so PATHS "${OVRA_OPENBLAS_SERIAL_DIR}"
+               NO_DEFAULT_PATH REQUIRED)
+  set(ovra_openblas_library "${OVRA_OPENBLAS_SERIAL_SHARED}")
 endif()
+add_library(ovra_openblas INTERFACE)
+target_include_directories(ovra_openblas SYSTEM INTERFACE "${OVRA_OPENBLAS_SERIAL_HEADERS}")
+target_link_libraries(ovra_openblas INTERFACE "${ovra_openblas_library}" m)
 
 if(OVRA_BUILD_TESTS)
   find_package(GTest REQUIRED)
