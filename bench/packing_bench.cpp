@@ -35,10 +35,10 @@ void count_bytes(benchmark::State& state) {
 void pack(benchmark::State& state, std::uint64_t slice_bytes) {
     const ovra_package::Binding binding = binding_of_slices(slice_bytes);
     for (auto _ : state) {
-        ovra_tests::Result<ovra_tests::PackedImage> image =
+        ovra_runner::Result<ovra_tests::PackedImage> image =
             ovra_tests::packed_binding(binding,
                                        [](std::uint16_t logical_tile, std::uint32_t linear,
-                                          std::uint32_t) -> ovra_tests::Result<std::uint16_t> {
+                                          std::uint32_t) -> ovra_runner::Result<std::uint16_t> {
                                            return static_cast<std::uint16_t>(logical_tile ^ linear);
                                        });
         if (!image) {

@@ -46,7 +46,7 @@ void BM_HostSgemm(benchmark::State& state) {
     const std::uint32_t columns = argument(state, 2);
     Operands data = operands(rows, inner, columns);
     for (auto _ : state) {
-        const ovra_tests::Status status = ovra_tests::diagnostic::host_sgemm(
+        const ovra_runner::Status status = ovra_tests::diagnostic::host_sgemm(
             data.left, data.right, data.output, rows, columns, inner, inner, columns, false, false);
         if (!status) {
             state.SkipWithError(status.error().message.c_str());

@@ -20,15 +20,15 @@
 namespace {
 
 using ovra_fuzz::require;
-using ovra_tests::Error;
+using ovra_runner::Error;
 
 constexpr std::size_t max_causes = 4;
 constexpr std::string_view caused_by = "\n\nCaused by:";
 constexpr std::string_view stack_heading = "\n\nStack backtrace:\n";
 
 // Captured once: capturing is cheap, but every input renders it, so it should be one stack.
-const ovra_tests::Backtrace& sample_backtrace() {
-    static const ovra_tests::Backtrace backtrace = ovra_tests::capture_backtrace();
+const ovra_runner::Backtrace& sample_backtrace() {
+    static const ovra_runner::Backtrace backtrace = ovra_runner::capture_backtrace();
     return backtrace;
 }
 
@@ -90,7 +90,7 @@ std::string_view without_trailing_space(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ovra_fuzz::FuzzInput input{data, size};
     const Error error = decode(input);
-    const std::string report = ovra_tests::render_report(error);
+    const std::string report = ovra_runner::render_report(error);
     const auto detail = [&] {
         return fmt::format("message {:?}, causes {}, stack {}\nreport {:?}", error.message, error.causes,
                            error.backtrace ? "captured" : "absent", report);
@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string expected = model_report(error);
     if (error.backtrace) {
         expected.append(stack_heading);
-        expected.append(without_trailing_space(ovra_tests::symbolise(*error.backtrace)));
+        expected.append(without_trailing_space(ovra_runner::symbolise(*error.backtrace)));
     }
     require(report == expected, "the report differs from the model",
             [&] { return fmt::format("{}\nmodel  {:?}", detail(), expected); });

@@ -29,8 +29,8 @@ using ovra_fuzz::take_u16;
 using ovra_fuzz::take_u8;
 using ovra_package::Binding;
 using ovra_package::RegionSlice;
-using ovra_tests::Error;
-using ovra_tests::Result;
+using ovra_runner::Error;
+using ovra_runner::Result;
 
 constexpr std::size_t max_slices = 8;
 

@@ -31,8 +31,8 @@
 namespace {
 
 using ovra_fuzz::require;
-using ovra_tests::Status;
-using ovra_tests::TestDescriptor;
+using ovra_runner::Status;
+using ovra_runner::TestDescriptor;
 
 constexpr std::size_t max_arguments = 16;
 constexpr std::size_t max_argument_bytes = 64;
@@ -42,18 +42,18 @@ constexpr std::string_view logfile_option = "--logfile";
 constexpr std::string_view logfile_warning = "warning: `--logfile` is deprecated\n";
 
 Status passes() {
-    ovra_tests::println("captured output of a passing test");
+    ovra_runner::println("captured output of a passing test");
     return {};
 }
 
 Status fails_a_check() {
-    ovra_tests::println("captured output of a failing test");
-    ovra_tests::check_eq(1 + 1, 3);
+    ovra_runner::println("captured output of a failing test");
+    ovra_runner::check_eq(1 + 1, 3);
     return {};
 }
 
 Status never_runs() {
-    ovra_tests::fail("an ignored test ran");
+    ovra_runner::fail("an ignored test ran");
 }
 
 constexpr TestDescriptor table[] = {
@@ -96,8 +96,8 @@ void defuse_log_file(std::vector<std::string>& arguments) {
     }
 }
 
-ovra_tests::RunEnvironment fixed_environment() {
-    ovra_tests::RunEnvironment environment;
+ovra_runner::RunEnvironment fixed_environment() {
+    ovra_runner::RunEnvironment environment;
     environment.hardware_threads = 2;
     environment.stdout_is_terminal = false;
     environment.now = std::chrono::system_clock::time_point(std::chrono::seconds(1700000000));
@@ -113,9 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto shown = [&] { return fmt::format("arguments {}", arguments); };
 
     // The defusing above must agree with the parser; if it ever does not, stop before any file is opened.
-    const auto parsed = ovra_tests::parse_command_line(args);
+    const auto parsed = ovra_runner::parse_command_line(args);
     if (parsed) {
-        if (const auto* options = std::get_if<ovra_tests::TestOptions>(&*parsed)) {
+        if (const auto* options = std::get_if<ovra_runner::TestOptions>(&*parsed)) {
             require(!options->logfile || options->logfile->empty() || *options->logfile == harmless_log,
                     "a log file name escaped the fuzz target's defusing", shown);
         }
@@ -123,24 +123,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string out;
     std::string err;
-    const ovra_tests::ConsoleWriters console{[&](std::string_view text) -> ovra_tests::WriteResult {
-                                                 out.append(text);
-                                                 return {};
-                                             },
-                                             [&](std::string_view text) -> ovra_tests::WriteResult {
-                                                 err.append(text);
-                                                 return {};
-                                             }};
-    const int status = ovra_tests::run_tests(table, args, fixed_environment(), console);
+    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> ovra_runner::WriteResult {
+                                                  out.append(text);
+                                                  return {};
+                                              },
+                                              [&](std::string_view text) -> ovra_runner::WriteResult {
+                                                  err.append(text);
+                                                  return {};
+                                              }};
+    const int status = ovra_runner::run_tests(table, args, fixed_environment(), console);
     const auto detail = [&] {
         return fmt::format("{}\nstatus {}\nout {:?}\nerr {:?}", shown(), status, out, err);
     };
 
-    require(status == ovra_tests::exit_success || status == ovra_tests::exit_failure,
+    require(status == ovra_runner::exit_success || status == ovra_runner::exit_failure,
             "the status is neither 0 nor 101", detail);
     // Every run that goes ahead prints its header (or a listing, or the usage) on the output side, so a
     // failing status with nothing printed there is a rejected command line.
-    if (status == ovra_tests::exit_failure && out.empty()) {
+    if (status == ovra_runner::exit_failure && out.empty()) {
         std::string_view report = err;
         if (report.starts_with(logfile_warning)) {
             report.remove_prefix(logfile_warning.size());

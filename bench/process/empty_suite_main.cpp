@@ -6,9 +6,9 @@
 
 namespace {
 
-ovra_tests::Status nothing() { return {}; }
+ovra_runner::Status nothing() { return {}; }
 
-constexpr std::array<ovra_tests::TestDescriptor, 3> table{{
+constexpr std::array<ovra_runner::TestDescriptor, 3> table{{
     {.name = "diagnostic::tests::first", .function = &nothing},
     {.name = "diagnostic::tests::second", .function = &nothing},
     {.name = "tests::third", .function = &nothing},
@@ -19,7 +19,7 @@ constexpr std::array<ovra_tests::TestDescriptor, 3> table{{
 int main(int argc, char** argv) {
     // The real table stays linked so that both programs load the same code.
     if (argc < 0) {
-        return ovra_tests::test_main(ovra_tests::registry(), argc, argv);
+        return ovra_runner::test_main(ovra_tests::registry(), argc, argv);
     }
-    return ovra_tests::test_main(table, argc, argv);
+    return ovra_runner::test_main(table, argc, argv);
 }

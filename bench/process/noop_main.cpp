@@ -6,7 +6,7 @@
 int main(int argc, char**) {
     // Keeps the libraries linked without running anything.
     if (argc < 0) {
-        return ovra_tests::test_main(ovra_tests::registry(), 0, nullptr);
+        return ovra_runner::test_main(ovra_tests::registry(), 0, nullptr);
     }
     return 0;
 }

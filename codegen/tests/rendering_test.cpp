@@ -222,13 +222,13 @@ TEST(Rendering, NoErrorHasACause) {
                                         storage::BlockMajorBlock{example_order},
                                         storage::Overflow{}};
     for (const LayoutError& error : every_layout_error()) {
-        const ovra_tests::Error converted = ovra_tests::to_error(error);
+        const ovra_runner::Error converted = ovra_runner::to_error(error);
         EXPECT_EQ(converted.message, message(error)) << debug(error);
         EXPECT_TRUE(converted.causes.empty()) << debug(error);
         errors.push_back(storage::Layout{error});
     }
     for (const StorageError& error : errors) {
-        const ovra_tests::Error converted = ovra_tests::to_error(error);
+        const ovra_runner::Error converted = ovra_runner::to_error(error);
         EXPECT_EQ(converted.message, message(error)) << debug(error);
         EXPECT_TRUE(converted.causes.empty()) << debug(error);
     }

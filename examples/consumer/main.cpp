@@ -21,9 +21,9 @@ int main() {
         return 1;
     }
     const ovra_package::Binding binding{"weights", "f16", {2, 16}, {{0, 0x100000, 0, 64}}};
-    const ovra_tests::Error error = ovra_tests::to_error(mismatch.error());
+    const ovra_runner::Error error = ovra_runner::to_error(mismatch.error());
     fmt::print("Output F16 2x16, position 18: {}\n", *cell);
-    fmt::print("Left F16 2x24: {}\n", ovra_tests::render_report(error));
+    fmt::print("Left F16 2x24: {}\n", ovra_runner::render_report(error));
     fmt::print("binding {} has {} slice(s)\n", binding.name, binding.slices.size());
     return 0;
 }

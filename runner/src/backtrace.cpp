@@ -12,7 +12,7 @@
 #include <backtrace.h>
 #include <fmt/format.h>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -132,4 +132,4 @@ std::string symbolise(const Backtrace& backtrace) {
     return out;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -3,7 +3,7 @@
 #include "capture_scope.hpp"
 #include "ovra/runner/capture.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -38,4 +38,4 @@ void write_test_output(OutputStream stream, std::string_view text) {
     std::fflush(file);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

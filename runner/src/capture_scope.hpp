@@ -5,7 +5,7 @@
 
 #include "terminal.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Exactly one of the two is set: captured text of both streams, or the terminal to pass text on to.
 struct TestOutputSink {
@@ -22,4 +22,4 @@ struct CaptureScope {
     TestOutputSink previous;
 };
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

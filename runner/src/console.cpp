@@ -14,7 +14,7 @@
 #include "formatters/terse_formatter.hpp"
 #include "run_loop.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -152,4 +152,4 @@ void report_listing(const RunPlan& plan, Terminal& terminal, LogFile* log) {
     tell(formatter, terminal, ListingFinished{state});
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

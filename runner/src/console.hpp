@@ -6,7 +6,7 @@
 #include "run_state.hpp"
 #include "terminal.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Runs and reports the plan's tests; true when none failed. `log` is the `--logfile` file or null. A failed
 // write to either is kept in the terminal (see `report_failure`).
@@ -14,4 +14,4 @@ bool report_run(RunState& state, LogFile* log);
 
 void report_listing(const RunPlan& plan, Terminal& terminal, LogFile* log);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -9,7 +9,7 @@
 
 #include "ovra/runner/test_descriptor.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // A test whose output the summary may show, with the note of a failure that has one.
 struct KeptOutput {
@@ -37,4 +37,4 @@ struct DiscoveryState {
     std::size_t ignored = 0;
 };
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

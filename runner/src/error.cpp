@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -57,4 +57,4 @@ std::string render_report(const Error& error) {
     return out;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -11,7 +11,7 @@
 #include "ovra/runner/test_descriptor.hpp"
 #include "test_result.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct CompletedTest {
     TestDescriptor test;
@@ -38,4 +38,4 @@ struct TestFinished {
 
 using RunEvent = std::variant<RunStarted, TestStarted, TestRunningLong, TestFinished>;
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 std::expected<std::uint64_t, IntegerTextError> parse_unsigned(std::string_view text) {
     if (text.empty()) {
@@ -47,4 +47,4 @@ std::string_view describe(IntegerTextError error) {
     return "number too large to fit in target type";
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -6,7 +6,7 @@
 #include <expected>
 #include <string_view>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Counts read with `parse_unsigned` are used as sizes.
 static_assert(sizeof(std::size_t) == sizeof(std::uint64_t), "counts read as 64-bit numbers must fit a size");
@@ -18,4 +18,4 @@ std::expected<std::uint64_t, IntegerTextError> parse_unsigned(std::string_view t
 
 std::string_view describe(IntegerTextError error);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -52,4 +52,4 @@ WriteResult close_log(LogFile& log) {
     return {};
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

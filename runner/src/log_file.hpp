@@ -9,7 +9,7 @@
 
 #include "ovra/runner/run_environment.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct LogFile {
     std::FILE* file = nullptr;
@@ -40,4 +40,4 @@ WriteResult write_log(LogFile& log, std::string_view text);
 // Flushes and closes; buffered lines that cannot be written show here.
 WriteResult close_log(LogFile& log);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -8,7 +8,7 @@
 
 #include "integer_text.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -331,4 +331,4 @@ std::expected<CommandLine, std::string> parse_command_line(std::span<const std::
     return options;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -11,7 +11,7 @@
 
 #include "run_test.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -194,4 +194,4 @@ void run_test_loop(RunState& state, const std::function<bool(const RunEvent&)>& 
     }
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -6,10 +6,10 @@
 #include "events.hpp"
 #include "run_state.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Events reach `emit` on the calling thread only, in the order they happen. After a finished test, `emit`
 // returning false starts no further test (tests still running are waited for).
 void run_test_loop(RunState& state, const std::function<bool(const RunEvent&)>& emit);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -9,7 +9,7 @@
 #include "integer_text.hpp"
 #include "shuffle.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -159,4 +159,4 @@ std::expected<RunPlan, std::string> resolve_run_plan(std::span<const TestDescrip
     return plan;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -17,7 +17,7 @@
 #include "ovra/runner/test_descriptor.hpp"
 #include "time_options.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 enum class PlanAction { Run, List };
 
@@ -63,4 +63,4 @@ std::expected<RunPlan, std::string> resolve_run_plan(std::span<const TestDescrip
                                                      const TestOptions& options,
                                                      const RunEnvironment& environment);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -7,7 +7,7 @@
 #include "run_plan.hpp"
 #include "terminal.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct RunState {
     const RunPlan& plan;
@@ -16,4 +16,4 @@ struct RunState {
     std::atomic<bool> backtrace_hint_pending{true};
 };
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -13,7 +13,7 @@
 #include "ovra/runner/capture.hpp"
 #include "ovra/runner/check.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -114,4 +114,4 @@ CompletedTest run_one_test(InProcess, const TestDescriptor& test, RunState& stat
     return completed;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -5,7 +5,7 @@
 #include "run_plan.hpp"
 #include "run_state.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Runs `test` the way `state.plan.strategy` says.
 CompletedTest run_test(const TestDescriptor& test, RunState& state);
@@ -14,4 +14,4 @@ CompletedTest run_test(const TestDescriptor& test, RunState& state);
 // capture) and every failure caught, so that only this test fails.
 CompletedTest run_one_test(InProcess strategy, const TestDescriptor& test, RunState& state);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

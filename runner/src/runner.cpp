@@ -15,7 +15,7 @@
 #include "run_state.hpp"
 #include "terminal.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -114,4 +114,4 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
     }
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -5,7 +5,7 @@
 #include <numeric>
 #include <utility>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -112,4 +112,4 @@ std::vector<std::size_t> shuffled_order(std::uint64_t seed, std::span<const std:
     return order;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // SipHash-1-3 with both keys zero over a byte stream.
 struct SipHasher13 {
@@ -30,4 +30,4 @@ std::uint64_t finish(const SipHasher13& hasher);
 // `names` of the k-th test to run.
 std::vector<std::size_t> shuffled_order(std::uint64_t seed, std::span<const std::string_view> names);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

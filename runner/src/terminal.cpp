@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -63,4 +63,4 @@ void write_colored(Terminal& terminal, std::string_view text, Color color) {
     write_out(terminal, piece);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

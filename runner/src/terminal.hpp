@@ -8,7 +8,7 @@
 
 #include "ovra/runner/run_environment.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct Terminal {
     ConsoleWriters writers;
@@ -33,4 +33,4 @@ enum class Color { Red, Green, Yellow, Cyan };
 // `text` in `color` when colour is on, with the escape bytes of an xterm-like terminal.
 void write_colored(Terminal& terminal, std::string_view text, Color color);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

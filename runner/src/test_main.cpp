@@ -11,7 +11,7 @@
 
 #include "ovra/runner/runner.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -70,4 +70,4 @@ int test_main(std::span<const TestDescriptor> table, int argc, char** argv) {
     return run_tests(table, args, process_environment(), console);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

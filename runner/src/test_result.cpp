@@ -1,6 +1,6 @@
 #include "test_result.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -20,4 +20,4 @@ ResultClass classify(const TestResult& result) {
     return std::visit(Classifier{}, result);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

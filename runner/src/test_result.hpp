@@ -5,7 +5,7 @@
 #include <string_view>
 #include <variant>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct TestPassed {};
 // The test's captured output already says what happened.
@@ -35,4 +35,4 @@ inline bool is_failure(ResultKind kind) {
     return kind == ResultKind::Failed || kind == ResultKind::TimeLimitExceeded;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

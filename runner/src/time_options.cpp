@@ -8,7 +8,7 @@
 
 #include "integer_text.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -69,4 +69,4 @@ bool is_critical(const TimeOptions& options, std::chrono::nanoseconds exec_time)
     return reaches(exec_time, options.unit.critical_ms);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

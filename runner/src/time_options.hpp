@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Milliseconds as the variable gives them: any u64, so comparisons must not scale them to nanoseconds.
 struct TimeThreshold {
@@ -27,4 +27,4 @@ bool is_critical(const TimeOptions& options, std::chrono::nanoseconds exec_time)
 // The parsed value of OVRA_TEST_TIME_UNIT, or the message about what is wrong with it.
 std::expected<TimeThreshold, std::string> parse_threshold(std::string_view text);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

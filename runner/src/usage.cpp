@@ -5,7 +5,7 @@
 
 #include "ovra/runner/options.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -110,4 +110,4 @@ std::string usage_text(std::string_view program) {
     return fmt::format("Usage: {} [OPTIONS] [FILTERS...]\n\n{}\n\n{}", program, options_text, notes_text);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -7,7 +7,7 @@
 #include "capture_scope.hpp"
 #include "ovra/runner/capture.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 TEST(CaptureScope, CollectsBothSidesInOrderAndRestoresTheOuterSink) {
@@ -74,4 +74,4 @@ TEST(CaptureScope, PassesTextToTheTerminalSideItWasWrittenTo) {
 }
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

@@ -9,7 +9,7 @@
 #include "ovra/runner/options.hpp"
 #include "run_helpers.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 std::expected<CommandLine, std::string> parse(const std::vector<std::string>& args) {
@@ -233,4 +233,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<EnvironmentCase>& info) { return std::string(info.param.label); });
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

@@ -5,7 +5,7 @@
 
 #include "ovra/runner/error.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 namespace {
 
 struct ReportCase {
@@ -56,4 +56,4 @@ TEST(LibraryErrorConversion, KeepsMessageAndHasNoCause) {
 }
 
 }  // namespace
-}  // namespace ovra_tests
+}  // namespace ovra_runner

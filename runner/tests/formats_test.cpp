@@ -11,7 +11,7 @@
 #include "ovra/runner/check.hpp"
 #include "run_helpers.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 Status passes() {
@@ -234,4 +234,4 @@ TEST(ShowOutput, AddsPassingOutputToJsonAndJunit) {
 }
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

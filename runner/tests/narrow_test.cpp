@@ -4,7 +4,7 @@
 
 #include "ovra/runner/narrow.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 namespace {
 
 template <class To, class From>
@@ -31,4 +31,4 @@ TEST(CheckedNarrow, RejectsNegativeValuesForUnsignedTargets) {
 }
 
 }  // namespace
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -12,7 +12,7 @@
 
 #include "ovra/test_support/child_process.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 using ProcessResult = ovra_test_support::ChildOutcome;
@@ -257,4 +257,4 @@ TEST(DemoProcess, BacktraceReplacesTheHintWhenEnabled) {
 }
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

@@ -10,7 +10,7 @@
 #include "ovra/runner/runner.hpp"
 #include "ovra/test_support/run_in_process.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 
 struct RunOutput {
     int status = -1;
@@ -52,4 +52,4 @@ inline std::size_t count_of(std::string_view text, std::string_view part) {
     return count;
 }
 
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

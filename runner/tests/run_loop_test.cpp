@@ -16,7 +16,7 @@
 #include "run_helpers.hpp"
 #include "time_options.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -337,4 +337,4 @@ TEST(LogFile, RecordsEachResult) {
 }
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

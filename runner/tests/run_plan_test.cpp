@@ -8,7 +8,7 @@
 #include "run_helpers.hpp"
 #include "run_plan.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 struct Surroundings {
@@ -145,4 +145,4 @@ TEST(ResolvedPlan, CarriesDisplayFormatAndLimits) {
 }
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

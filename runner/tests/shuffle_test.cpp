@@ -8,7 +8,7 @@
 
 #include "shuffle.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 std::vector<std::string> names_of(std::size_t count) {
@@ -56,4 +56,4 @@ TEST(ShuffledOrder, IsAPermutationThatDependsOnSeedAndNames) {
 }
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

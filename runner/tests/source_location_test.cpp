@@ -8,7 +8,7 @@
 #include "ovra/runner/test_descriptor.hpp"
 #include "ovra/test_support/source_location.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 const std::filesystem::path repo_root = OVRA_REPO_ROOT;
@@ -75,4 +75,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Mutation>& info) { return std::string(info.param.label); });
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

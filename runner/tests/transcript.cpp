@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 
 namespace {
 
@@ -185,4 +185,4 @@ std::string identifier_from(std::string_view text) {
     return out;
 }
 
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

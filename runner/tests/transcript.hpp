@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 
 struct TranscriptBlock {
     std::string command;
@@ -40,4 +40,4 @@ std::optional<std::size_t> number_after(std::string_view text, std::string_view 
 // "a_b_c" from any text, for test names.
 std::string identifier_from(std::string_view text);
 
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

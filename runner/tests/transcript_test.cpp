@@ -12,7 +12,7 @@
 #include "run_helpers.hpp"
 #include "transcript.hpp"
 
-namespace ovra_tests::testing {
+namespace ovra_runner::testing {
 namespace {
 
 using ovra_runner_demo::demo_table;
@@ -173,4 +173,4 @@ TEST(FailureHeader, NamesTheFailedCheckInOurSource) {
 }
 
 }  // namespace
-}  // namespace ovra_tests::testing
+}  // namespace ovra_runner::testing

@@ -4,19 +4,19 @@
 
 namespace ovra_test_support {
 
-int run_tests_collecting(std::span<const ovra_tests::TestDescriptor> table,
+int run_tests_collecting(std::span<const ovra_runner::TestDescriptor> table,
                          std::span<const std::string_view> args,
-                         const ovra_tests::RunEnvironment& environment, std::string& out, std::string& err) {
-    using ovra_tests::WriteResult;
-    const ovra_tests::ConsoleWriters console{[&](std::string_view text) -> WriteResult {
-                                                 out.append(text);
-                                                 return {};
-                                             },
-                                             [&](std::string_view text) -> WriteResult {
-                                                 err.append(text);
-                                                 return {};
-                                             }};
-    return ovra_tests::run_tests(table, args, environment, console);
+                         const ovra_runner::RunEnvironment& environment, std::string& out, std::string& err) {
+    using ovra_runner::WriteResult;
+    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> WriteResult {
+                                                  out.append(text);
+                                                  return {};
+                                              },
+                                              [&](std::string_view text) -> WriteResult {
+                                                  err.append(text);
+                                                  return {};
+                                              }};
+    return ovra_runner::run_tests(table, args, environment, console);
 }
 
 }  // namespace ovra_test_support

@@ -17,9 +17,9 @@ bool is_identifier_char(char c) {
 
 }  // namespace
 
-std::optional<std::string> verify_source_location(const ovra_tests::TestDescriptor& test,
+std::optional<std::string> verify_source_location(const ovra_runner::TestDescriptor& test,
                                                   const std::filesystem::path& repo_root) {
-    const std::string_view function = ovra_tests::function_name(test);
+    const std::string_view function = ovra_runner::function_name(test);
     if (test.start_line != test.end_line) {
         return fmt::format("{}: a function name spans one line, but lines {} to {} are recorded", test.name,
                            test.start_line, test.end_line);

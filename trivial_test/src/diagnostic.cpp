@@ -8,7 +8,7 @@
 #include <cblas.h>
 #include <fmt/format.h>
 
-#include "ovra/runner/narrow.hpp"  // integer_conversion_error
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::diagnostic {
 

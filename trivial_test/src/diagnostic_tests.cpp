@@ -6,9 +6,9 @@
 
 #include "ovra/codegen/storage_coordinates.hpp"
 #include "ovra/codegen/storage_error_text.hpp"
-#include "ovra/runner/check.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/rng.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::diagnostic::tests {
 

@@ -2,4 +2,4 @@
 #include "ovra/runner/runner.hpp"
 #include "ovra/trivial_test/registry.hpp"
 
-int main(int argc, char** argv) { return ovra_tests::test_main(ovra_tests::registry(), argc, argv); }
+int main(int argc, char** argv) { return ovra_runner::test_main(ovra_tests::registry(), argc, argv); }

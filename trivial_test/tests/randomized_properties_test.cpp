@@ -7,11 +7,11 @@
 #include <limits>
 #include <string>
 
-#include "ovra/runner/check.hpp"
 #include "ovra/trivial_test/binding_tests.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/diagnostic_tests.hpp"
 #include "ovra/trivial_test/packing.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests {
 namespace {

@@ -13,7 +13,7 @@
 #include "../events.hpp"
 #include "../terminal.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // The steps of a run. The run loop's own events (events.hpp) carry the first three.
 struct ResultReported {
@@ -43,4 +43,4 @@ concept Formatter = std::movable<F> &&
     { write_event(formatter, terminal, event) } -> std::same_as<void>;
 };
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

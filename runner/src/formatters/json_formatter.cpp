@@ -7,7 +7,7 @@
 #include "json_text.hpp"
 #include "number_text.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -127,4 +127,4 @@ void write_event(JsonFormatter& formatter, Terminal& terminal, const FormatterEv
     std::visit(JsonEvents{formatter, terminal}, event);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

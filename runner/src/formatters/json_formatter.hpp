@@ -3,7 +3,7 @@
 
 #include "formatter.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct JsonFormatter {
     bool show_passing_output = false;
@@ -13,4 +13,4 @@ void write_event(JsonFormatter& formatter, Terminal& terminal, const FormatterEv
 
 static_assert(Formatter<JsonFormatter>);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 std::string json_escape(std::string_view text) {
     std::string out;
@@ -43,4 +43,4 @@ std::string json_escape(std::string_view text) {
     return out;
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

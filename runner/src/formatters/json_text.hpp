@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // The text between the quotes of a JSON string: quote, backslash and control bytes escaped, other bytes as
 // they are.
 std::string json_escape(std::string_view text);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -6,7 +6,7 @@
 #include "report_lines.hpp"
 #include "xml_text.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -95,4 +95,4 @@ void write_event(JunitFormatter& formatter, Terminal& terminal, const FormatterE
     std::visit(JunitEvents{formatter, terminal}, event);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -6,7 +6,7 @@
 
 #include "formatter.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct JunitFormatter {
     bool show_passing_output = false;
@@ -17,4 +17,4 @@ void write_event(JunitFormatter& formatter, Terminal& terminal, const FormatterE
 
 static_assert(Formatter<JunitFormatter>);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <system_error>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 std::string plain_decimal(double value) {
     // Fixed notation of a double needs at most 309 integer digits plus the shortest fraction.
@@ -17,4 +17,4 @@ std::string plain_decimal(double value) {
     return std::string(buffer.data(), written.ptr);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

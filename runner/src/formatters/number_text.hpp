@@ -3,10 +3,10 @@
 
 #include <string>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Shortest text that reads back as `value`, never with an exponent ("0.00005333", "0", "1.5"): JSON's
 // `exec_time`, JUnit's `time` and the seconds of a long-running notice.
 std::string plain_decimal(double value);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -4,7 +4,7 @@
 
 #include "report_lines.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -89,4 +89,4 @@ void write_event(PrettyFormatter& formatter, Terminal& terminal, const Formatter
     std::visit(PrettyEvents{formatter, terminal}, event);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -6,7 +6,7 @@
 #include "../time_options.hpp"
 #include "formatter.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct PrettyFormatter {
     // With several workers a line is written whole when its test ends; with one, the name goes out first so
@@ -20,4 +20,4 @@ void write_event(PrettyFormatter& formatter, Terminal& terminal, const Formatter
 
 static_assert(Formatter<PrettyFormatter>);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

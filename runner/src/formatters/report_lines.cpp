@@ -7,7 +7,7 @@
 
 #include "number_text.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 std::string run_header(std::size_t test_count, std::optional<std::uint64_t> shuffle_seed) {
     const std::string_view noun = test_count != 1 ? "tests" : "test";
@@ -95,4 +95,4 @@ std::string listing_summary(const DiscoveryState& state) {
                        count_of(state.benchmarks, "benchmark"));
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -13,7 +13,7 @@
 #include "../console_state.hpp"
 #include "../terminal.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // "\nrunning N tests" with the shuffle seed when there is one.
 std::string run_header(std::size_t test_count, std::optional<std::uint64_t> shuffle_seed);
@@ -37,4 +37,4 @@ std::string listed_test_line(const TestDescriptor& test);
 // The closing line of a plain listing, after a blank line when anything was listed.
 std::string listing_summary(const DiscoveryState& state);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -4,7 +4,7 @@
 
 #include "report_lines.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 namespace {
 
@@ -76,4 +76,4 @@ void write_event(TerseFormatter& formatter, Terminal& terminal, const FormatterE
     std::visit(TerseEvents{formatter, terminal}, event);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -6,7 +6,7 @@
 
 #include "formatter.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct TerseFormatter {
     bool show_passing_output = false;
@@ -20,4 +20,4 @@ void write_event(TerseFormatter& formatter, Terminal& terminal, const FormatterE
 
 static_assert(Formatter<TerseFormatter>);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -1,6 +1,6 @@
 #include "xml_text.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 std::string xml_attribute(std::string_view text) {
     std::string out;
@@ -63,4 +63,4 @@ std::string cdata_lines(std::string_view text) {
     }
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

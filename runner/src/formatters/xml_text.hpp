@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 // Text for an attribute value between double quotes.
 std::string xml_attribute(std::string_view text);
@@ -13,4 +13,4 @@ std::string xml_attribute(std::string_view text);
 // sections so that it cannot end one early.
 std::string cdata_lines(std::string_view text);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -2,5 +2,5 @@
 #include "ovra/runner/runner.hpp"
 
 int main(int argc, char** argv) {
-    return ovra_tests::test_main(ovra_runner_demo::demo_table(), argc, argv);
+    return ovra_runner::test_main(ovra_runner_demo::demo_table(), argc, argv);
 }

@@ -9,17 +9,17 @@
 
 namespace ovra_runner_demo {
 
-using ovra_tests::Status;
+using ovra_runner::Status;
 
 namespace diagnostic::tests {
 
 Status randomized_alpha_passes() {
-    ovra_tests::println("hello from alpha");
+    ovra_runner::println("hello from alpha");
     return {};
 }
 
 Status randomized_beta_fails_eq() {
-    ovra_tests::check_eq(std::pair{0, 8}, std::pair{0, 2});
+    ovra_runner::check_eq(std::pair{0, 8}, std::pair{0, 2});
     return {};
 }
 
@@ -28,7 +28,7 @@ Status randomized_beta_fails_eq() {
 namespace tests {
 
 Status randomized_gamma_returns_error() {
-    return std::unexpected(ovra_tests::integer_conversion_error());
+    return std::unexpected(ovra_runner::integer_conversion_error());
 }
 
 Status zeta_ignored() {
@@ -41,7 +41,7 @@ namespace {
 
 constexpr std::string_view source = "runner/tests/demo/demo_tests.cpp";
 
-constexpr std::array<ovra_tests::TestDescriptor, 4> table{{
+constexpr std::array<ovra_runner::TestDescriptor, 4> table{{
     {.name = "diagnostic::tests::randomized_alpha_passes",
      .source_file = source,
      .start_line = 16,
@@ -75,7 +75,7 @@ constexpr std::array<ovra_tests::TestDescriptor, 4> table{{
 
 }  // namespace
 
-std::span<const ovra_tests::TestDescriptor> demo_table() {
+std::span<const ovra_runner::TestDescriptor> demo_table() {
     return table;
 }
 

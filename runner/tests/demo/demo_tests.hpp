@@ -8,6 +8,6 @@
 
 namespace ovra_runner_demo {
 
-std::span<const ovra_tests::TestDescriptor> demo_table();
+std::span<const ovra_runner::TestDescriptor> demo_table();
 
 }  // namespace ovra_runner_demo

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct Backtrace {
     std::vector<std::uintptr_t> frames;
@@ -27,4 +27,4 @@ Backtrace capture_backtrace();
 // knows the place.
 std::string symbolise(const Backtrace& backtrace);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

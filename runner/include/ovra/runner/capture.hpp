@@ -9,7 +9,7 @@
 
 #include <fmt/format.h>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 enum class OutputStream { Stdout, Stderr };
 
@@ -40,4 +40,4 @@ void eprintln(fmt::format_string<Args...> format, Args&&... args) {
     write_test_output(OutputStream::Stderr, text);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -12,7 +12,7 @@
 
 #include "ovra/runner/backtrace.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct CheckFailure {
     std::string message;
@@ -40,4 +40,4 @@ inline void check(bool condition, std::string_view message,
     }
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

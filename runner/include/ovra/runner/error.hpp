@@ -12,7 +12,7 @@
 
 #include "ovra/runner/backtrace.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct Error {
     std::string message;
@@ -55,4 +55,4 @@ Result<T> lift(std::expected<T, E> result) {
 // "Caused by:", then the backtrace under "Stack backtrace:" when one was captured.
 std::string render_report(const Error& error);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -6,7 +6,7 @@
 
 #include "ovra/runner/error.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 inline constexpr const char* integer_conversion_message = "out of range integral type conversion attempted";
 
@@ -22,4 +22,4 @@ Result<To> checked_narrow(From value) {
     return static_cast<To>(value);
 }
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 enum class OutputFormat { Pretty, Terse, Json, Junit };
 enum class ColorConfig { Auto, Always, Never };
@@ -55,4 +55,4 @@ std::expected<CommandLine, std::string> parse_command_line(std::span<const std::
 // The text `--help` prints on standard output.
 std::string usage_text(std::string_view program);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 struct RunEnvironment {
     // Value of OVRA_TEST_THREADS: the worker count when `--test-threads` is not given.
@@ -45,4 +45,4 @@ struct ConsoleWriters {
     std::function<WriteResult(std::string_view)> err;
 };
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -9,7 +9,7 @@
 #include "ovra/runner/run_environment.hpp"
 #include "ovra/runner/test_descriptor.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 inline constexpr int exit_success = 0;
 inline constexpr int exit_failure = 101;
@@ -24,4 +24,4 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
 // so that no file the run opens takes their place.
 int test_main(std::span<const TestDescriptor> table, int argc, char** argv);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

@@ -8,7 +8,7 @@
 
 #include "ovra/runner/error.hpp"
 
-namespace ovra_tests {
+namespace ovra_runner {
 
 using TestFunction = Status (*)();
 
@@ -33,4 +33,4 @@ struct TestDescriptor {
 // The function name of a test: its name after the last "::".
 std::string_view function_name(const TestDescriptor& test);
 
-}  // namespace ovra_tests
+}  // namespace ovra_runner

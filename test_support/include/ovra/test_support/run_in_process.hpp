@@ -12,8 +12,8 @@
 namespace ovra_test_support {
 
 // `run_tests` over `table` with `args` (args[0] is the program name); returns the exit status.
-int run_tests_collecting(std::span<const ovra_tests::TestDescriptor> table,
+int run_tests_collecting(std::span<const ovra_runner::TestDescriptor> table,
                          std::span<const std::string_view> args,
-                         const ovra_tests::RunEnvironment& environment, std::string& out, std::string& err);
+                         const ovra_runner::RunEnvironment& environment, std::string& out, std::string& err);
 
 }  // namespace ovra_test_support

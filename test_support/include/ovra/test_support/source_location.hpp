@@ -12,7 +12,7 @@ namespace ovra_test_support {
 
 // Reads the recorded source file under `repo_root` and checks that the test's function name stands at the
 // recorded place. Returns what is wrong, or nothing when the location is right.
-std::optional<std::string> verify_source_location(const ovra_tests::TestDescriptor& test,
+std::optional<std::string> verify_source_location(const ovra_runner::TestDescriptor& test,
                                                   const std::filesystem::path& repo_root);
 
 }  // namespace ovra_test_support

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include "ovra/package/binding.hpp"
-#include "ovra/runner/check.hpp"
-#include "ovra/runner/error.hpp"
-#include "ovra/runner/narrow.hpp"
 #include "ovra/trivial_test/rng.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::tests {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ovra/runner/error.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::diagnostic {
 

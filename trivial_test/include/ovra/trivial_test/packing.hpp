@@ -15,8 +15,7 @@
 #include <fmt/format.h>
 
 #include "ovra/package/binding.hpp"
-#include "ovra/runner/error.hpp"
-#include "ovra/runner/narrow.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests {
 

@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "ovra/runner/test_descriptor.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests {
 

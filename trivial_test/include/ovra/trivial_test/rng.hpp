@@ -12,7 +12,7 @@
 
 #include <fmt/format.h>
 
-#include "ovra/runner/check.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests {
 
