@@ -1,3 +1,5 @@
+// Shorthands the coordinate tests share: one call over both storage-order functions, and descriptions of
+// orders and results for failure messages.
 #pragma once
 
 #include <optional>

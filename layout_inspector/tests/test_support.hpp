@@ -1,3 +1,5 @@
+// Shorthands the inspector's tests share: the three precisions, a stored matrix from its parts, and its
+// description in failure messages.
 #pragma once
 
 #include <cstdint>

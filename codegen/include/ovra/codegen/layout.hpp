@@ -1,7 +1,6 @@
-#pragma once
-
 // The words the code generator uses for where a tensor's elements live: which axis is meant, the
 // orders a matrix can be stored in, and what layout validation reports. Plain values, passed by value.
+#pragma once
 
 #include <array>
 #include <cstddef>

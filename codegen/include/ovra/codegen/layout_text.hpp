@@ -1,10 +1,9 @@
-#pragma once
-
 // Debug renderings of the layout vocabulary and the messages of layout errors.
 //
 // Debug renderings are one line: a field-less value is its name ("Linear"), a value with one unnamed
 // field is "Name(field)", a record is "Name { field: value, ... }" in declared field order, and an
 // array is "[a, b]". Integers are plain decimal numbers.
+#pragma once
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,5 @@
-#pragma once
-
 // Logical coordinates of one matrix element, both counted from 0. Formats as "(row, column)".
+#pragma once
 
 #include <cstdint>
 

@@ -1,7 +1,6 @@
-#pragma once
-
 // Element precision of a tensor. Only the variant decides storage shapes; the scale exponent of the
 // 8-bit format matters to arithmetic, not to addressing.
+#pragma once
 
 #include <cstdint>
 #include <variant>

@@ -1,6 +1,5 @@
-#pragma once
-
 // Debug rendering of element precisions, e.g. "F8F143 { scale_exponent: -3 }" or "F16".
+#pragma once
 
 #include <string>
 #include <string_view>

@@ -1,5 +1,3 @@
-#pragma once
-
 // Where an element stored for one AMP kernel role sits in its logical matrix.
 //
 // Given the logical extents (rows x columns), the role and the element precision, a linear storage
@@ -30,6 +28,7 @@
 // block check. Zero columns for Left and Output (zero rows for their transposes) is accepted and maps
 // as if the panels went on to the right, since the panel size stays nonzero. Right-matrix order
 // likewise returns InvalidView when it has no row group (rows == 0; columns == 0 for TransposedRight).
+#pragma once
 
 #include <cstdint>
 #include <expected>

@@ -1,7 +1,6 @@
-#pragma once
-
 // The one error type of storage addressing: why a storage position or size cannot be computed.
 // A plain value; the wrapped layout error of `Layout` is held by value.
+#pragma once
 
 #include <cstddef>
 #include <variant>

@@ -1,7 +1,6 @@
-#pragma once
-
 // Messages and debug renderings of storage errors. Fields of the layout vocabulary appear in their
 // debug rendering; `Layout` passes the wrapped error's message through untouched.
+#pragma once
 
 #include <string>
 #include <variant>

@@ -1,7 +1,6 @@
-#pragma once
-
 // {fmt} adapters over the renderings. They add no text of their own: "{}" gives an error's message
 // (or, for the other vocabulary types, their debug rendering) and "{:?}" gives the debug rendering.
+#pragma once
 
 #include <fmt/format.h>
 

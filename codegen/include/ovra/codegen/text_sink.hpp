@@ -1,10 +1,9 @@
-#pragma once
-
 // Text sinks and the small helpers every rendering of the codegen vocabulary is built from.
 //
 // A sink is any type with `WriteResult write(std::string_view)`. It may refuse a write (a full buffer,
 // a closed stream); the rendering then stops at once and hands the refusal back to its caller
 // unchanged. Whatever the sink accepted before the refusal stays where the sink put it.
+#pragma once
 
 #include <algorithm>
 #include <array>

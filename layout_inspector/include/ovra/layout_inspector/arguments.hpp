@@ -1,5 +1,3 @@
-#pragma once
-
 // The command line of ovra_layout:
 //
 //   ovra_layout ROLE PRECISION ROWS COLUMNS [--inverse | --at P | --cell R,C | --svg FILE]
@@ -8,6 +6,7 @@
 // next argument or after "=" (--at=5). At most one of them is given. -h or --help anywhere asks for
 // the usage text. An argument that starts with "-" and a digit is an operand, so that "-3" is
 // reported as a bad number rather than as an unknown option.
+#pragma once
 
 #include <cstdint>
 #include <expected>

@@ -1,5 +1,3 @@
-#pragma once
-
 // Writing a whole output file so that a failure never leaves it cut short or missing.
 //
 // A regular file (or a path that names nothing yet) is replaced through a temporary file beside it:
@@ -12,6 +10,7 @@
 //
 // A file-size limit (ulimit -f) is an ordinary failure (EFBIG) only if the process ignores SIGXFSZ,
 // which main does.
+#pragma once
 
 #include <expected>
 #include <string>

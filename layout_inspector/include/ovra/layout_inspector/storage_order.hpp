@@ -1,5 +1,3 @@
-#pragma once
-
 // The storage orders the inspector shows, and the two directions between a storage position and a
 // logical cell of a matrix stored in one of them.
 //
@@ -7,6 +5,7 @@
 // against. Cell -> position is derived here in constant time from the block shapes and the Output
 // interleave that ovra_codegen states, so that a question about one cell is answered without scanning
 // the matrix, whatever its size; the tests hold the two directions to each other one-to-one.
+#pragma once
 
 #include <cstdint>
 #include <expected>

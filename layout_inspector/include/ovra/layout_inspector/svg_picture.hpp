@@ -1,5 +1,3 @@
-#pragma once
-
 // The grid of a stored matrix as an SVG picture, written by hand as plain text.
 //
 // One square per cell (class "cell"), filled from light (first stored) to dark (last stored) and
@@ -8,6 +6,7 @@
 // the edges. Only validated names and numbers go into the text, so nothing needs escaping.
 //
 // The same limit as the text grid applies: at most 128 rows and 128 columns.
+#pragma once
 
 #include <expected>
 #include <string>

@@ -1,5 +1,3 @@
-#pragma once
-
 // Text renderings of a stored matrix. Each checks the shape against the role first (a rejected
 // shape gives the storage error) and returns the whole text, ending in a line end, or an error;
 // never part of a text.
@@ -7,6 +5,7 @@
 // Size limits keep the output readable in a terminal: the grid (and the SVG picture) is refused
 // above 128 rows or 128 columns, the inverse listing above 16384 positions. A single position or
 // cell is answered at any size the role accepts.
+#pragma once
 
 #include <cstdint>
 #include <expected>

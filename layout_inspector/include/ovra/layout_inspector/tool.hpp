@@ -1,7 +1,6 @@
-#pragma once
-
 // The whole of ovra_layout short of the process: arguments in, the texts for standard output and
 // standard error and the exit status out. The SVG file, if asked for, is written here too.
+#pragma once
 
 #include <expected>
 #include <span>

@@ -1,5 +1,3 @@
-#pragma once
-
 // What can go wrong in the inspector, how each kind is reported and which exit status it gives.
 //
 // Every error is reported as one line "error: ..." on standard error:
@@ -8,6 +6,7 @@
 // - a storage error from ovra_codegen (the role's block shape rejects the extents, the storage size
 //   overflows) prints its own message and exits with 1;
 // - a file that cannot be written exits with 1.
+#pragma once
 
 #include <string>
 #include <string_view>
