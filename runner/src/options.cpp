@@ -49,6 +49,8 @@ constexpr auto option_table = std::to_array<OptionRow>({
     {'\0', "ensure-time", Arity::Flag, Repeat::Once},
     {'\0', "shuffle", Arity::Flag, Repeat::Once},
     {'\0', "shuffle-seed", Arity::Value, Repeat::Once},
+    {'\0', "isolate", Arity::Flag, Repeat::Once},
+    {'\0', "timeout", Arity::Value, Repeat::Once},
 });
 
 // An option as written: "--name" looks up a long name, except that a one-letter name means the letter.
@@ -245,6 +247,22 @@ Problem validate_test_threads(const Matches& matches, TestOptions& options) {
     return std::nullopt;
 }
 
+Problem validate_timeout(const Matches& matches, TestOptions& options) {
+    const std::optional<std::string> value = matches.value(index_of("timeout"));
+    if (!value) {
+        return std::nullopt;
+    }
+    const auto seconds = parse_unsigned(*value);
+    if (!seconds) {
+        return fmt::format("argument for --timeout must be a number > 0 (error: {})", describe(seconds.error()));
+    }
+    if (*seconds == 0) {
+        return "argument for --timeout must not be 0";
+    }
+    options.timeout_seconds = *seconds;
+    return std::nullopt;
+}
+
 Problem validate_color(const Matches& matches, TestOptions& options) {
     const std::optional<std::string> value = matches.value(index_of("color"));
     if (!value || *value == "auto") {
@@ -292,6 +310,7 @@ std::expected<CommandLine, std::string> parse_command_line(std::span<const std::
     }
 
     TestOptions options;
+    options.program = program;
     const auto flag = [&](std::size_t option) { return matches.present(option); };
     // Options kept experimental elsewhere are plain options here; `-Z unstable-options` is accepted and
     // changes nothing.
@@ -318,6 +337,10 @@ std::expected<CommandLine, std::string> parse_command_line(std::span<const std::
     options.filters = matches.free;
     options.nocapture = flag(index_of("no-capture")) || flag(index_of("nocapture"));
     if (Problem problem = validate_test_threads(matches, options)) {
+        return std::unexpected(std::move(*problem));
+    }
+    options.isolate = flag(index_of("isolate"));
+    if (Problem problem = validate_timeout(matches, options)) {
         return std::unexpected(std::move(*problem));
     }
     if (Problem problem = validate_color(matches, options)) {

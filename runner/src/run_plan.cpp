@@ -89,6 +89,20 @@ std::optional<std::uint64_t> shuffle_seed(const TestOptions& options, const RunE
     return nanoseconds < 0 ? 0 : static_cast<std::uint64_t>(nanoseconds);
 }
 
+// In this process unless `--isolate` or `--timeout` asks otherwise; `--force-run-in-process` wins.
+TestStrategy strategy(const TestOptions& options) {
+    if (options.force_run_in_process || (!options.isolate && !options.timeout_seconds)) {
+        return InProcess{};
+    }
+    Isolated isolated{options.program, std::nullopt};
+    if (options.timeout_seconds) {
+        constexpr auto longest = static_cast<std::uint64_t>(std::chrono::seconds::max().count());
+        isolated.timeout = std::chrono::seconds(
+            static_cast<std::chrono::seconds::rep>(std::min(*options.timeout_seconds, longest)));
+    }
+    return isolated;
+}
+
 bool use_color(const TestOptions& options, const RunEnvironment& environment) {
     switch (options.color) {
         case ColorConfig::Always:
@@ -156,6 +170,7 @@ std::expected<RunPlan, std::string> resolve_run_plan(std::span<const TestDescrip
     plan.force_ignore = !options.run_tests;
     plan.fail_fast = options.fail_fast;
     plan.long_running_after = environment.long_running_after;
+    plan.strategy = strategy(options);
     return plan;
 }
 

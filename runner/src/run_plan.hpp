@@ -24,8 +24,17 @@ enum class PlanAction { Run, List };
 // Each test runs inside this process, on the worker's thread.
 struct InProcess {};
 
+// Each test in a child process of this executable, which a worker waits for: a crash, an exit or a hang
+// fails only that test.
+struct Isolated {
+    // argv[0] of this run, for the child's.
+    std::string program_name;
+    // A child still running after this long is ended and its test fails.
+    std::optional<std::chrono::seconds> timeout;
+};
+
 // How a worker runs one test; `run_test` (run_test.hpp) dispatches on it.
-using TestStrategy = std::variant<InProcess>;
+using TestStrategy = std::variant<InProcess, Isolated>;
 
 struct OutputDisplay {
     // Off with `--no-capture`: tests write straight to the console.

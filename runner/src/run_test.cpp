@@ -2,13 +2,17 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <exception>
+#include <source_location>
 #include <stdexcept>
 #include <string>
 
 #include <fmt/format.h>
 
 #include "capture_scope.hpp"
+#include "isolation/child_process.hpp"
+#include "isolation/child_verdict.hpp"
 #include "ovra/runner/backtrace.hpp"
 #include "ovra/runner/capture.hpp"
 #include "ovra/runner/check.hpp"
@@ -17,20 +21,24 @@ namespace ovra_runner {
 
 namespace {
 
+// A child ends a test that returned an error as it ends a failed check, with this message at this place.
+constexpr std::string_view returned_error_message =
+    "the test returned a termination value with a non-zero status code (1) which indicates a failure";
 constexpr std::string_view did_not_fail_message = "test did not panic as expected";
 constexpr std::string_view backtrace_hint =
     "note: run with `OVRA_BACKTRACE=1` environment variable to display a backtrace\n";
 
 // Written where the test's stderr side goes, in the shape tools already read from the standard runner.
-void report_failure(const TestDescriptor& test, std::string_view file, std::uint_least32_t line,
+// `thread` names the thread the test ran on: the test's own name on a worker, "main" in a child process.
+void report_failure(std::string_view thread, std::string_view file, std::uint_least32_t line,
                     std::uint_least32_t column, std::string_view message,
-                    const std::optional<Backtrace>& backtrace, RunState& state) {
-    std::string text = fmt::format("\nthread '{}' ({}) panicked at {}:{}:{}:\n{}\n", test.name,
+                    const std::optional<Backtrace>& backtrace, std::atomic<bool>& backtrace_hint_pending) {
+    std::string text = fmt::format("\nthread '{}' ({}) panicked at {}:{}:{}:\n{}\n", thread,
                                    static_cast<long>(::gettid()), file, line, column, message);
     if (backtrace) {
         text.append("stack backtrace:\n");
         text.append(symbolise(*backtrace));
-    } else if (state.backtrace_hint_pending.exchange(false)) {
+    } else if (backtrace_hint_pending.exchange(false)) {
         text.append(backtrace_hint);
     }
     write_test_output(OutputStream::Stderr, text);
@@ -38,13 +46,17 @@ void report_failure(const TestDescriptor& test, std::string_view file, std::uint
 
 // An exception that is not a check names the test function itself as the place; its stack is gone by now, so
 // a backtrace shows where it was caught.
-void report_exception(const TestDescriptor& test, std::string_view message, RunState& state) {
-    report_failure(test, test.source_file, test.start_line, test.start_col, message,
-                   capture_backtrace_if_enabled(), state);
+void report_exception(const TestDescriptor& test, std::string_view thread, std::string_view message,
+                      std::atomic<bool>& backtrace_hint_pending) {
+    report_failure(thread, test.source_file, test.start_line, test.start_col, message,
+                   capture_backtrace_if_enabled(), backtrace_hint_pending);
 }
 
-// Runs the test function; returns whether it failed.
-bool call_test(const TestDescriptor& test, RunState& state) {
+enum class Outcome { Passed, Failed, ReturnedError };
+
+// Runs the test function on the thread called `thread`. A returned error has had its report printed, but
+// no failure header.
+Outcome call_test(const TestDescriptor& test, std::string_view thread, std::atomic<bool>& backtrace_hint_pending) {
     try {
         if (test.function == nullptr) {
             throw std::logic_error("test has no function");
@@ -52,20 +64,24 @@ bool call_test(const TestDescriptor& test, RunState& state) {
         const Status status = test.function();
         if (!status) {
             eprint("Error: {}\n", render_report(status.error()));
-            return true;
+            return Outcome::ReturnedError;
         }
-        return false;
+        return Outcome::Passed;
     } catch (const CheckFailure& failure) {
-        report_failure(test, failure.location.file_name(), failure.location.line(), failure.location.column(),
-                       failure.message, failure.backtrace, state);
-        return true;
+        report_failure(thread, failure.location.file_name(), failure.location.line(), failure.location.column(),
+                       failure.message, failure.backtrace, backtrace_hint_pending);
+        return Outcome::Failed;
     } catch (const std::exception& exception) {
-        report_exception(test, exception.what(), state);
-        return true;
+        report_exception(test, thread, exception.what(), backtrace_hint_pending);
+        return Outcome::Failed;
     } catch (...) {
-        report_exception(test, "unknown exception", state);
-        return true;
+        report_exception(test, thread, "unknown exception", backtrace_hint_pending);
+        return Outcome::Failed;
     }
+}
+
+bool over_time_limit(const std::optional<TimeOptions>& time_limits, std::chrono::nanoseconds exec_time) {
+    return time_limits && time_limits->error_on_excess && is_critical(*time_limits, exec_time);
 }
 
 TestResult decide(const TestDescriptor& test, bool failed, const std::optional<TimeOptions>& time_limits,
@@ -77,7 +93,7 @@ TestResult decide(const TestDescriptor& test, bool failed, const std::optional<T
     } else if (failed) {
         return TestFailed{};
     }
-    if (time_limits && time_limits->error_on_excess && is_critical(*time_limits, exec_time)) {
+    if (over_time_limit(time_limits, exec_time)) {
         return TestTimeLimitExceeded{};
     }
     return TestPassed{};
@@ -99,7 +115,7 @@ CompletedTest run_one_test(InProcess, const TestDescriptor& test, RunState& stat
     {
         const CaptureScope scope(sink);
         try {
-            failed = call_test(test, state);
+            failed = call_test(test, test.name, state.backtrace_hint_pending) != Outcome::Passed;
         } catch (...) {
             // Writing the report itself failed (out of memory); the test still fails alone.
             failed = true;
@@ -112,6 +128,48 @@ CompletedTest run_one_test(InProcess, const TestDescriptor& test, RunState& stat
     }
     completed.result = decide(test, failed, state.plan.time_limits, exec_time);
     return completed;
+}
+
+CompletedTest run_one_test(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
+    CompletedTest completed{test, TestPassed{}, std::nullopt, {}};
+    const auto run = isolation::run_test_in_child(isolation::ChildRequest{
+        test.name, strategy.program_name, state.plan.display.capture, strategy.timeout});
+    if (!run) {
+        completed.result = TestFailedWithNote{run.error()};
+        return completed;
+    }
+    isolation::ChildVerdict verdict = isolation::child_verdict(*run, test.name, strategy.timeout);
+    completed.output = std::move(verdict.output);
+    // From the spawn to the child's end, as a user waiting for the test sees it.
+    if (state.plan.time_limits) {
+        completed.exec_time = run->elapsed;
+    }
+    if (verdict.note) {
+        completed.result = TestFailedWithNote{std::move(*verdict.note)};
+    } else if (!verdict.passed) {
+        completed.result = TestFailed{};
+    } else if (over_time_limit(state.plan.time_limits, run->elapsed)) {
+        completed.result = TestTimeLimitExceeded{};
+    }
+    return completed;
+}
+
+int run_test_as_child(const TestDescriptor& test) {
+    // A fresh process: its first failure report carries the hint.
+    std::atomic<bool> backtrace_hint_pending{true};
+    // The child's main thread runs the test, and its reports say so.
+    constexpr std::string_view thread = "main";
+    const Outcome outcome = call_test(test, thread, backtrace_hint_pending);
+    if (outcome == Outcome::ReturnedError) {
+        const std::source_location here = std::source_location::current();
+        report_failure(thread, here.file_name(), here.line(), here.column(), returned_error_message,
+                       capture_backtrace_if_enabled(), backtrace_hint_pending);
+    }
+    const bool failed = outcome != Outcome::Passed;
+    if (test.should_panic && !failed) {
+        eprint("{} at {}:{}:{}\n", did_not_fail_message, test.source_file, test.start_line, test.start_col);
+    }
+    return failed == test.should_panic ? isolation::child_passed_status : isolation::child_failed_status;
 }
 
 }  // namespace ovra_runner

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -9,7 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "isolation/child_process.hpp"
 #include "ovra/runner/runner.hpp"
+#include "run_test.hpp"
 
 namespace ovra_runner {
 
@@ -45,6 +48,20 @@ void open_standard_descriptors() {
     }
 }
 
+// Started by a runner to run one test: the test runs as it would in the runner, and the exit status says how
+// it went. The test's own code must not see the request.
+int run_requested_test(std::span<const TestDescriptor> table, std::string name) {
+    ::unsetenv(isolation::invoke_variable);
+    isolation::die_with_parent();
+    const auto test = std::find_if(table.begin(), table.end(),
+                                   [&](const TestDescriptor& entry) { return entry.name == name; });
+    if (test == table.end()) {
+        std::fprintf(stderr, "error: no test named `%s` in this executable\n", name.c_str());
+        return exit_failure;
+    }
+    return run_test_as_child(*test);
+}
+
 }  // namespace
 
 RunEnvironment process_environment() {
@@ -61,6 +78,9 @@ int test_main(std::span<const TestDescriptor> table, int argc, char** argv) {
     // A reader that went away is reported as a failed write (EPIPE), not a silent death by signal.
     std::signal(SIGPIPE, SIG_IGN);
     open_standard_descriptors();
+    if (const char* requested = std::getenv(isolation::invoke_variable)) {
+        return run_requested_test(table, requested);
+    }
     std::vector<std::string_view> args;
     for (int index = 0; index < argc; ++index) {
         args.emplace_back(argv[index]);

@@ -17,8 +17,13 @@ constexpr std::string_view options_text =
                         Run ignored and not ignored tests
         --ignored       Run only ignored tests
         --force-run-in-process 
-                        Accepted for compatibility; tests always run
-                        in-process
+                        Run tests in this process even when --isolate or
+                        --timeout is given
+        --isolate       Run each test in a child process of its own, so that
+                        a crash, an exit or a hang fails only that test
+        --timeout SECONDS
+                        Fail a test that runs longer than SECONDS and end its
+                        process; implies --isolate
         --exclude-should-panic 
                         Excludes tests marked as should_panic
         --test          Run tests and not benchmarks

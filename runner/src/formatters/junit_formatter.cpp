@@ -10,11 +10,11 @@ namespace ovra_runner {
 
 namespace {
 
-// A unit test's module path is its class, its function name its name.
+// A unit test's module path is its class, its function name its name; a test at the top has no known class.
 std::pair<std::string_view, std::string_view> class_and_name(std::string_view full_name) {
     const std::size_t separator = full_name.rfind("::");
     if (separator == std::string_view::npos) {
-        return {"crate", full_name};
+        return {"unknown", full_name};
     }
     return {full_name.substr(0, separator), full_name.substr(separator + 2)};
 }

@@ -45,6 +45,13 @@ std::string cdata_lines(std::string_view text) {
         const std::size_t end = text.find('\n', start);
         const std::string_view line =
             text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        // An empty line inside the text is a bare line break; only the first and the last keep an empty
+        // section, as readers of the standard runner's reports expect.
+        if (line.empty() && start != 0 && end != std::string_view::npos) {
+            out.append("&#xA;");
+            start = end + 1;
+            continue;
+        }
         out.append("<![CDATA[");
         std::size_t from = 0;
         for (std::size_t close = line.find("]]>"); close != std::string_view::npos;

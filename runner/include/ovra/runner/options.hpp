@@ -40,6 +40,11 @@ struct TestOptions {
     // `--show-output`: captured output of passing tests too.
     bool display_output = false;
     bool fail_fast = false;
+    // `--isolate`: each test in a child process of its own; `--timeout` implies it.
+    bool isolate = false;
+    std::optional<std::uint64_t> timeout_seconds;
+    // The program name the command line started with, which a test's child process is given too.
+    std::string program;
 };
 
 // `-h`/`--help`: print the usage of `program` and run nothing.

@@ -1,0 +1,317 @@
+#include "child_process.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+
+extern char** environ;
+
+namespace ovra_runner::isolation {
+
+namespace {
+
+// What a child gets to clean up after a SIGTERM before it is killed.
+constexpr std::chrono::milliseconds termination_grace{1000};
+// Without a process descriptor the wait polls at this pace.
+constexpr std::chrono::milliseconds poll_pace{10};
+
+// Children running now, for the signal handler; a child that finds no free slot still dies with its
+// parent through its death signal.
+std::array<std::atomic<pid_t>, 256> running_children{};
+
+void remember_child(pid_t pid) {
+    for (std::atomic<pid_t>& slot : running_children) {
+        pid_t empty = 0;
+        if (slot.compare_exchange_strong(empty, pid)) {
+            return;
+        }
+    }
+}
+
+void forget_child(pid_t pid) {
+    for (std::atomic<pid_t>& slot : running_children) {
+        pid_t expected = pid;
+        if (slot.compare_exchange_strong(expected, 0)) {
+            return;
+        }
+    }
+}
+
+extern "C" void end_children_and_die(int signal_number) {
+    const int saved_errno = errno;
+    for (std::atomic<pid_t>& slot : running_children) {
+        const pid_t pid = slot.exchange(0);
+        if (pid > 0) {
+            ::kill(-pid, SIGKILL);
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    ::sigemptyset(&default_action.sa_mask);
+    ::sigaction(signal_number, &default_action, nullptr);
+    errno = saved_errno;
+    // Delivered when the handler returns, so the process ends as the signal asked.
+    ::raise(signal_number);
+}
+
+struct Descriptor {
+    int fd = -1;
+    Descriptor() = default;
+    explicit Descriptor(int value) : fd(value) {}
+    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd, other.fd);
+        return *this;
+    }
+    ~Descriptor() { reset(); }
+    void reset() {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+};
+
+struct Pipe {
+    Descriptor read_end;
+    Descriptor write_end;
+};
+
+std::expected<Pipe, std::string> make_pipe() {
+    std::array<int, 2> ends{-1, -1};
+    // Close-on-exec: a child started by another worker must not hold this child's pipe open.
+    if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
+        return std::unexpected(fmt::format("cannot create a pipe: {}", std::strerror(errno)));
+    }
+    Pipe pipe{Descriptor(ends[0]), Descriptor(ends[1])};
+    // Only the reading side: the child's writes must block, not fail, when the pipe is full.
+    ::fcntl(pipe.read_end.fd, F_SETFL, ::fcntl(pipe.read_end.fd, F_GETFL) | O_NONBLOCK);
+    return pipe;
+}
+
+std::vector<std::string> child_environment(std::string_view test_name) {
+    std::vector<std::string> entries;
+    const std::string prefix = fmt::format("{}=", invoke_variable);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!std::string_view(*entry).starts_with(prefix)) {
+            entries.emplace_back(*entry);
+        }
+    }
+    entries.push_back(fmt::format("{}{}", prefix, test_name));
+    return entries;
+}
+
+std::vector<char*> pointers_to(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    pointers.reserve(strings.size() + 1);
+    for (std::string& text : strings) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions{};
+    posix_spawnattr_t attributes{};
+
+    SpawnSetup() {
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup() {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
+// Appends whatever the stream holds now; false once it is closed (end of file or an error).
+bool read_available(Descriptor& stream, std::string& sink) {
+    std::array<char, 16384> buffer{};
+    while (stream.fd >= 0) {
+        const ssize_t count = ::read(stream.fd, buffer.data(), buffer.size());
+        if (count > 0) {
+            sink.append(buffer.data(), static_cast<std::size_t>(count));
+            continue;
+        }
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0 && errno == EAGAIN) {
+            return true;
+        }
+        stream.reset();
+    }
+    return false;
+}
+
+void signal_group(pid_t pid, int signal_number) {
+    // The child leads its own group, so whatever it started goes too.
+    ::kill(-pid, signal_number);
+    ::kill(pid, signal_number);
+}
+
+ChildEnd end_from_status(int status) {
+    if (WIFSIGNALED(status)) {
+        return ChildSignalled{WTERMSIG(status)};
+    }
+    return ChildExited{WEXITSTATUS(status)};
+}
+
+// When a timeout of `timeout` ends if it starts now; never for no timeout or one beyond any run's length.
+std::chrono::steady_clock::time_point deadline_after(const std::optional<std::chrono::seconds>& timeout) {
+    constexpr std::chrono::hours longest{24 * 365 * 100};
+    if (!timeout || *timeout >= longest) {
+        return std::chrono::steady_clock::time_point::max();
+    }
+    return std::chrono::steady_clock::now() + *timeout;
+}
+
+// Waits for the child while reading its streams; stops it at the deadline.
+ChildEnd watch(pid_t pid, std::array<Descriptor, 2>& streams, std::array<std::string*, 2> sinks,
+               const std::optional<std::chrono::seconds>& timeout) {
+    using Clock = std::chrono::steady_clock;
+    // Readable once the child has ended, so the wait needs no polling; older kernels poll instead.
+    const Descriptor exit_notice(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    Clock::time_point deadline = deadline_after(timeout);
+    bool timed_out = false;
+    while (true) {
+        std::array<pollfd, 3> watched{{{streams[0].fd, POLLIN, 0},
+                                       {streams[1].fd, POLLIN, 0},
+                                       {exit_notice.fd, POLLIN, 0}}};
+        std::chrono::milliseconds wait{-1};
+        if (exit_notice.fd < 0) {
+            wait = poll_pace;
+        }
+        if (deadline != Clock::time_point::max()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            const auto bounded = std::clamp(left, std::chrono::milliseconds{0}, std::chrono::milliseconds{60'000});
+            wait = wait.count() < 0 ? bounded : std::min(wait, bounded);
+        }
+        ::poll(watched.data(), watched.size(), static_cast<int>(wait.count()));
+        for (std::size_t index = 0; index < streams.size(); ++index) {
+            read_available(streams[index], *sinks[index]);
+        }
+        int status = 0;
+        const pid_t waited = ::waitpid(pid, &status, WNOHANG);
+        if (waited == pid) {
+            // Whatever the child wrote is in the pipes by now; what its own children write later is not its.
+            for (std::size_t index = 0; index < streams.size(); ++index) {
+                read_available(streams[index], *sinks[index]);
+            }
+            return timed_out ? ChildEnd{ChildTimedOut{}} : end_from_status(status);
+        }
+        if (waited < 0 && errno != EINTR) {
+            return ChildExited{-1};
+        }
+        if (Clock::now() >= deadline) {
+            if (!timed_out) {
+                timed_out = true;
+                signal_group(pid, SIGTERM);
+                deadline = Clock::now() + termination_grace;
+            } else {
+                signal_group(pid, SIGKILL);
+                deadline = Clock::time_point::max();
+            }
+        }
+    }
+}
+
+void end_children_with_this_process() {
+    struct sigaction action {};
+    action.sa_handler = end_children_and_die;
+    ::sigemptyset(&action.sa_mask);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        ::sigaction(signal_number, nullptr, &previous);
+        // A signal the caller chose to ignore stays ignored.
+        if (previous.sa_handler != SIG_IGN) {
+            ::sigaction(signal_number, &action, nullptr);
+        }
+    }
+}
+
+}  // namespace
+
+std::expected<ChildRun, std::string> run_test_in_child(const ChildRequest& request) {
+    std::vector<std::string> argument_storage{std::string(request.program_name)};
+    std::vector<std::string> environment_storage = child_environment(request.test_name);
+    std::vector<char*> arguments = pointers_to(argument_storage);
+    std::vector<char*> environment = pointers_to(environment_storage);
+
+    static std::once_flag handlers_installed;
+    std::call_once(handlers_installed, end_children_with_this_process);
+    SpawnSetup setup;
+    std::array<Descriptor, 2> streams;
+    std::array<Descriptor, 2> child_ends;
+    if (request.capture) {
+        for (std::size_t index = 0; index < streams.size(); ++index) {
+            auto pipe = make_pipe();
+            if (!pipe) {
+                return std::unexpected(pipe.error());
+            }
+            streams[index] = std::move(pipe->read_end);
+            child_ends[index] = std::move(pipe->write_end);
+            ::posix_spawn_file_actions_adddup2(&setup.actions, child_ends[index].fd,
+                                               static_cast<int>(STDOUT_FILENO + index));
+        }
+    }
+    ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    sigset_t no_signals;
+    ::sigemptyset(&no_signals);
+    sigset_t default_signals;
+    ::sigemptyset(&default_signals);
+    ::sigaddset(&default_signals, SIGPIPE);
+    ::posix_spawnattr_setsigmask(&setup.attributes, &no_signals);
+    ::posix_spawnattr_setsigdefault(&setup.attributes, &default_signals);
+    ::posix_spawnattr_setpgroup(&setup.attributes, 0);
+    ::posix_spawnattr_setflags(&setup.attributes,
+                               POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, "/proc/self/exe", &setup.actions, &setup.attributes,
+                                      arguments.data(), environment.data());
+    for (Descriptor& end : child_ends) {
+        end.reset();
+    }
+    if (spawned != 0) {
+        return std::unexpected(fmt::format("cannot start the test's process: {}", std::strerror(spawned)));
+    }
+    remember_child(pid);
+    ChildRun run{ChildExited{0}, {}, {}, {}};
+    run.end = watch(pid, streams, {&run.out, &run.err}, request.timeout);
+    forget_child(pid);
+    run.elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+    return run;
+}
+
+void die_with_parent() {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // A parent that went between the spawn and the line above has left this child to init.
+    if (::getppid() == 1) {
+        ::_exit(EXIT_FAILURE);
+    }
+}
+
+}  // namespace ovra_runner::isolation

@@ -1,0 +1,53 @@
+// One test in a child process of this executable: start it, collect what it writes, end it at a deadline,
+// and make sure no child outlives the run.
+#pragma once
+
+#include <chrono>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace ovra_runner::isolation {
+
+// Names the one test a re-executed child runs; its absence means a normal run.
+inline constexpr const char* invoke_variable = "OVRA_TEST_INVOKE";
+
+struct ChildRequest {
+    std::string_view test_name;
+    // argv[0] as this process received it, so the child sees the same program name.
+    std::string_view program_name;
+    // Without capture the child writes straight to this process's standard output and error.
+    bool capture = true;
+    // A child still running after this long is stopped: SIGTERM, then SIGKILL after a short grace.
+    std::optional<std::chrono::seconds> timeout;
+};
+
+struct ChildExited {
+    int code;
+};
+struct ChildSignalled {
+    int signal;
+};
+struct ChildTimedOut {};
+
+using ChildEnd = std::variant<ChildExited, ChildSignalled, ChildTimedOut>;
+
+struct ChildRun {
+    ChildEnd end;
+    std::string out;
+    std::string err;
+    // From the spawn to the child's end, process start included.
+    std::chrono::nanoseconds elapsed;
+};
+
+// Starts the child, waits for it and returns how it ended; the error is why it could not be started. From
+// the first call on, SIGINT, SIGTERM and SIGHUP end (and reap) the running children before this process ends
+// as the signal asks.
+std::expected<ChildRun, std::string> run_test_in_child(const ChildRequest& request);
+
+// In a child, first thing: dies with its parent even when the parent is killed outright.
+void die_with_parent();
+
+}  // namespace ovra_runner::isolation

@@ -1,0 +1,49 @@
+#include "child_verdict.hpp"
+
+#include <signal.h>
+
+#include <fmt/format.h>
+
+namespace ovra_runner::isolation {
+
+namespace {
+
+struct VerdictOfEnd {
+    std::optional<std::chrono::seconds> timeout;
+
+    ChildVerdict operator()(const ChildExited& exited) const {
+        if (exited.code == child_passed_status) {
+            return {true, std::nullopt, {}};
+        }
+        if (exited.code == child_failed_status) {
+            return {};
+        }
+        return {false, fmt::format("got unexpected return code {}", exited.code), {}};
+    }
+    ChildVerdict operator()(const ChildSignalled& signalled) const {
+        // abort() is how a failed check ends a program that cannot unwind; it says nothing more.
+        if (signalled.signal == SIGABRT) {
+            return {};
+        }
+        return {false, fmt::format("child process exited with signal {}", signalled.signal), {}};
+    }
+    ChildVerdict operator()(const ChildTimedOut& /*timed_out*/) const {
+        return {false, fmt::format("test exceeded its time limit of {} s", timeout ? timeout->count() : 0), {}};
+    }
+};
+
+}  // namespace
+
+ChildVerdict child_verdict(const ChildRun& run, std::string_view test_name,
+                           std::optional<std::chrono::seconds> timeout) {
+    ChildVerdict verdict = std::visit(VerdictOfEnd{timeout}, run.end);
+    verdict.output = run.out;
+    if (!verdict.output.empty() && verdict.output.back() != '\n') {
+        verdict.output.push_back('\n');
+    }
+    verdict.output.append(fmt::format("---- {} stderr ----\n", test_name));
+    verdict.output.append(run.err);
+    return verdict;
+}
+
+}  // namespace ovra_runner::isolation

@@ -1,0 +1,30 @@
+// What a test's child process says by the way it ended: the exit protocol between parent and child, and the
+// test's result and captured output derived from it.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "child_process.hpp"
+
+namespace ovra_runner::isolation {
+
+// The child's exit status for a test that passed and for one that failed (its report is on its standard
+// error). Any other ending is the test's own doing: a crash, an exit, a kill.
+inline constexpr int child_passed_status = 57;
+inline constexpr int child_failed_status = 58;
+
+struct ChildVerdict {
+    bool passed = false;
+    // Why the test failed when the child did not end by the protocol, shown as a note under its output.
+    std::optional<std::string> note;
+    // The child's standard output, then a "---- NAME stderr ----" line, then its standard error.
+    std::string output;
+};
+
+ChildVerdict child_verdict(const ChildRun& run, std::string_view test_name,
+                           std::optional<std::chrono::seconds> timeout);
+
+}  // namespace ovra_runner::isolation

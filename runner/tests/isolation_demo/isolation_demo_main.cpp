@@ -1,0 +1,15 @@
+// The isolation demo as an executable: its crashing tests need a process of their own to crash in.
+#include "isolation_demo_tests.hpp"
+#include "ovra/runner/runner.hpp"
+
+// A crash must reach the parent as the signal it is, not as a sanitizer's report and exit status.
+extern "C" const char* __asan_default_options() {
+    return "handle_segv=0:handle_abort=0";
+}
+extern "C" const char* __tsan_default_options() {
+    return "handle_segv=0:handle_abort=0";
+}
+
+int main(int argc, char** argv) {
+    return ovra_runner::test_main(ovra_runner_isolation_demo::isolation_demo_table(), argc, argv);
+}

@@ -1,0 +1,221 @@
+// Runs with `--isolate` and `--timeout`: each test in a child process of the isolation demo, compared with the
+// standard runner's recorded subprocess runs, plus what only a real process can show (a deadline, a parent
+// killed while its child runs).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "isolation/child_verdict.hpp"
+#include "ovra/test_support/child_process.hpp"
+#include "transcript.hpp"
+
+namespace ovra_runner::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ovra_test_support::run_child;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << file.rdbuf();
+    return buffer.str();
+}
+
+std::vector<std::string> words_of(std::string_view text) {
+    std::vector<std::string> words;
+    std::istringstream stream{std::string(text)};
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+// One recorded run: the variables and arguments it was started with, what it printed, how it ended.
+struct Recording {
+    std::string name;
+    std::vector<std::string> environment;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+    std::string status;
+};
+
+void PrintTo(const Recording& recording, std::ostream* stream) {
+    *stream << recording.name;
+}
+
+std::vector<Recording> recordings() {
+    std::vector<Recording> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(OVRA_RUNNER_TEST_DATA) / "subprocess")) {
+        Recording recording{entry.path().filename().string(), {}, {}, read_file(entry.path() / "stdout"),
+                            read_file(entry.path() / "stderr"), words_of(read_file(entry.path() / "status")).at(0)};
+        bool program_seen = false;
+        for (std::string& word : words_of(read_file(entry.path() / "args"))) {
+            if (program_seen) {
+                recording.args.push_back(std::move(word));
+            } else if (word.starts_with("./")) {
+                program_seen = true;
+            } else if (!word.starts_with("RUSTC_BOOTSTRAP=")) {
+                recording.environment.push_back(std::move(word));
+            }
+        }
+        found.push_back(std::move(recording));
+    }
+    std::sort(found.begin(), found.end(), [](const Recording& a, const Recording& b) { return a.name < b.name; });
+    return found;
+}
+
+void replace_all(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+// The recording's own masks become values our masks recognise; what is the other language's own becomes ours.
+std::string comparable_recording(std::string text) {
+    replace_all(text, "[TID]", "0");
+    replace_all(text, "[TIME]", "0.00");
+    replace_all(text, "__RUST_TEST_INVOKE", "OVRA_TEST_INVOKE");
+    replace_all(text, "Error: \\\"boom\\\"", "Error: boom");
+    replace_all(text, "Error: \"boom\"", "Error: boom");
+    return normalise(text);
+}
+
+bool is_child_run(const Recording& recording) {
+    return recording.name.starts_with("child-");
+}
+
+// The child's exit status under our protocol for the one the recording shows.
+std::string our_child_status(const Recording& recording) {
+    if (recording.status == "50") {
+        return std::to_string(ovra_runner::isolation::child_passed_status);
+    }
+    if (recording.status == "signal") {
+        return std::to_string(ovra_runner::isolation::child_failed_status);
+    }
+    return recording.status;
+}
+
+ovra_test_support::ChildOutcome run_recorded(const Recording& recording) {
+    if (is_child_run(recording)) {
+        const std::string test = recording.name.substr(std::string_view("child-").size());
+        return run_child(OVRA_RUNNER_ISOLATION_DEMO, {}, {"OVRA_TEST_INVOKE=" + test});
+    }
+    std::vector<std::string> args{"--isolate"};
+    args.insert(args.end(), recording.args.begin(), recording.args.end());
+    return run_child(OVRA_RUNNER_ISOLATION_DEMO, args, recording.environment);
+}
+
+class RecordedSubprocessRun : public ::testing::TestWithParam<Recording> {};
+
+TEST_P(RecordedSubprocessRun, PrintsWhatTheStandardRunnerPrints) {
+    const Recording& recording = GetParam();
+    const ovra_test_support::ChildOutcome actual = run_recorded(recording);
+    const std::string expected_status = is_child_run(recording) ? our_child_status(recording) : recording.status;
+    EXPECT_EQ(std::to_string(actual.status), expected_status) << actual.out << actual.err;
+    EXPECT_EQ(normalise(actual.err), comparable_recording(recording.err));
+    const bool threads_race = std::find(recording.args.begin(), recording.args.end(), "--test-threads") ==
+                              recording.args.end();
+    if (threads_race && !is_child_run(recording)) {
+        EXPECT_EQ(sorted_lines(normalise(actual.out), false), sorted_lines(comparable_recording(recording.out), false))
+            << actual.out;
+    } else {
+        EXPECT_EQ(normalise(actual.out), comparable_recording(recording.out));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Transcripts, RecordedSubprocessRun, ::testing::ValuesIn(recordings()),
+                         [](const ::testing::TestParamInfo<Recording>& info) {
+                             return identifier_from(info.param.name);
+                         });
+
+TEST(IsolatedRun, KillsATestThatOutlivesItsTimeoutAndGoesOn) {
+    const auto start = std::chrono::steady_clock::now();
+    const ovra_test_support::ChildOutcome actual =
+        run_child(OVRA_RUNNER_ISOLATION_DEMO, {"--timeout", "1", "--test-threads", "1", "k_sleeps", "a_passes"},
+                  {"DEMO_SLEEP_MS=60000"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(actual.status, 101);
+    EXPECT_NE(actual.out.find("test a_passes ... ok\n"), std::string::npos) << actual.out;
+    EXPECT_NE(actual.out.find("test k_sleeps ... FAILED\n"), std::string::npos) << actual.out;
+    EXPECT_NE(actual.out.find("---- k_sleeps stdout ----\n---- k_sleeps stderr ----\n"
+                              "note: test exceeded its time limit of 1 s\n"),
+              std::string::npos)
+        << actual.out;
+}
+
+struct OptionCase {
+    std::vector<std::string> args;
+    const char* err;
+};
+
+TEST(IsolatedRun, RefusesMalformedTimeouts) {
+    const std::vector<OptionCase> cases{
+        {{"--timeout", "0"}, "error: argument for --timeout must not be 0\n"},
+        {{"--timeout", "x"}, "error: argument for --timeout must be a number > 0 (error: invalid digit found in string)\n"},
+        {{"--timeout", "-1"}, "error: argument for --timeout must be a number > 0 (error: invalid digit found in string)\n"},
+        {{"--timeout"}, "error: Argument to option 'timeout' missing\n"},
+    };
+    for (const OptionCase& row : cases) {
+        const ovra_test_support::ChildOutcome actual = run_child(OVRA_RUNNER_ISOLATION_DEMO, row.args);
+        EXPECT_EQ(actual.status, 101) << row.args.back();
+        EXPECT_EQ(actual.err, row.err) << row.args.back();
+        EXPECT_EQ(actual.out, "") << row.args.back();
+    }
+}
+
+std::vector<pid_t> children_of(pid_t parent) {
+    std::vector<pid_t> children;
+    for (const fs::directory_entry& task : fs::directory_iterator(fmt::format("/proc/{}/task", parent))) {
+        for (const std::string& word : words_of(read_file(task.path() / "children"))) {
+            children.push_back(static_cast<pid_t>(std::stol(word)));
+        }
+    }
+    return children;
+}
+
+bool process_exists(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+TEST(IsolatedRun, ASignalledParentTakesItsChildrenAlong) {
+    std::vector<std::string> storage{OVRA_RUNNER_ISOLATION_DEMO, "--isolate", "--exact", "k_sleeps"};
+    std::vector<char*> argv;
+    for (std::string& word : storage) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    std::string sleep = "DEMO_SLEEP_MS=60000";
+    std::vector<char*> envp{sleep.data(), nullptr};
+    pid_t parent = 0;
+    ASSERT_EQ(::posix_spawn(&parent, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
+    std::vector<pid_t> children;
+    for (int attempt = 0; attempt < 500 && children.empty(); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        children = children_of(parent);
+    }
+    ASSERT_EQ(children.size(), 1U);
+    ::kill(parent, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(parent, &status, 0), parent);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    // Reaped by the parent before it died: not even a zombie is left.
+    EXPECT_FALSE(process_exists(children.front()));
+}
+
+}  // namespace
+}  // namespace ovra_runner::testing
