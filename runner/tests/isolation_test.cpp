@@ -158,6 +158,18 @@ TEST(IsolatedRun, KillsATestThatOutlivesItsTimeoutAndGoesOn) {
         << actual.out;
 }
 
+// The standard runner drops what a passing child wrote; ours keeps it, so `--show-output` shows it as it does
+// in-process.
+TEST(IsolatedRun, ShowsWhatPassingChildrenWroteWhenAsked) {
+    const ovra_test_support::ChildOutcome actual =
+        run_child(OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--show-output", "--test-threads", "1", "a_passes"});
+    EXPECT_EQ(actual.status, 0);
+    EXPECT_NE(actual.out.find("\nsuccesses:\n\n---- a_passes stdout ----\nhello from a_passes\n"
+                              "---- a_passes stderr ----\n\n\nsuccesses:\n    a_passes\n"),
+              std::string::npos)
+        << actual.out;
+}
+
 struct OptionCase {
     std::vector<std::string> args;
     const char* err;
