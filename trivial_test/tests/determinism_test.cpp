@@ -41,6 +41,17 @@ TEST(Determinism, SingleThreadedReportsAreIdentical) {
     EXPECT_NE(first.find("test result: ok. 3 passed; 0 failed;"), std::string::npos) << first;
 }
 
+// Each test in a process of its own checks the same cases and reports them in the same words.
+TEST(Determinism, IsolatedReportMatchesTheInProcessOne) {
+    const ovra_test_support::ChildOutcome in_process =
+        ovra_test_support::run_child(OVRA_TRIVIAL_TEST, {"--test-threads", "1"});
+    const ovra_test_support::ChildOutcome isolated =
+        ovra_test_support::run_child(OVRA_TRIVIAL_TEST, {"--isolate", "--test-threads", "1"});
+    ASSERT_EQ(isolated.status, 0) << isolated.out << isolated.err;
+    EXPECT_EQ(isolated.err, "");
+    EXPECT_EQ(without_duration(isolated.out), without_duration(in_process.out));
+}
+
 TEST(Determinism, ParallelRunsAllPass) {
     for (int run = 0; run < runs; ++run) {
         const ovra_test_support::ChildOutcome outcome = ovra_test_support::run_child(OVRA_TRIVIAL_TEST, {});
