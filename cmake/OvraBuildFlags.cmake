@@ -7,6 +7,20 @@ target_compile_options(ovra_build_flags INTERFACE
   # Source locations recorded by failed checks are reported relative to the repository root.
   "-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=")
 
+# {fmt} compiled into each object (its header-only mode) rather than loaded from libfmt.so: the executables
+# then need no shared library but the C library's, and libfmt.so, still named by fmt::fmt, is dropped at
+# link time as unneeded.
+option(OVRA_FMT_HEADER_ONLY "Use {fmt} in its header-only mode" ON)
+if(OVRA_FMT_HEADER_ONLY)
+  target_compile_definitions(ovra_build_flags INTERFACE FMT_HEADER_ONLY=1)
+  target_link_options(ovra_build_flags INTERFACE LINKER:--as-needed)
+endif()
+
+# ovra_trivial_test links the C++ runtime statically: loading and relocating libstdc++.so was most of what
+# is left of its start-up. The sanitizer presets turn this off, since their runtimes replace operator new
+# and delete, which a static libstdc++ would shadow.
+option(OVRA_STATIC_RUNTIME "Link ovra_trivial_test with the static C++ runtime" ON)
+
 # CI builds with warnings as errors; a developer's build only reports them.
 if(DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "false")
   set(OVRA_WERROR_DEFAULT ON)

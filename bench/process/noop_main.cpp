@@ -1,5 +1,5 @@
 // The floor for whole-process timings: a main that returns at once, linked with the same libraries as the
-// suite so that loading them (OpenBLAS starts its threads at load) is part of the floor.
+// suite so that loading them and running their static initialisers is part of the floor.
 #include "ovra/runner/runner.hpp"
 #include "ovra/trivial_test/registry.hpp"
 
