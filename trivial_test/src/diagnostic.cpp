@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <utility>
 
 #include <cblas.h>
@@ -14,32 +13,56 @@ namespace ovra_tests::diagnostic {
 
 namespace {
 
-// One operand as stored: its row count and row length before any transpose, and its row stride.
-struct StoredOperand {
-    const char* label;
-    std::span<const float> elements;
-    std::uint64_t rows;
-    std::uint64_t columns;
-    std::uint64_t stride;
-};
-
-// Elements a stored operand's shape and stride reach: every row but the last is a full stride. Every value is
-// below 2^31, so this cannot wrap.
-std::uint64_t addressed_elements(const StoredOperand& operand) {
-    return operand.rows == 0 || operand.columns == 0 ? 0
-                                                     : (operand.rows - 1) * operand.stride + operand.columns;
+// Elements that an operand stored `rows` x `columns` with row stride `stride` reaches: every row but the last
+// is a full stride. Every value is below 2^31, so this cannot wrap.
+constexpr std::uint64_t addressed_elements(std::uint64_t rows, std::uint64_t columns, std::uint64_t stride) {
+    return rows == 0 || columns == 0 ? 0 : (rows - 1) * stride + columns;
 }
 
-// The messages are built out of line so that the checks on the way to CBLAS stay a few compares.
-[[gnu::cold]] Error short_stride_error(const StoredOperand& operand) {
-    return make_error(fmt::format("host GEMM {} stride {} is shorter than its stored row of {} elements",
-                                  operand.label, operand.stride, operand.columns));
+// Whether CBLAS may read the operand as its shape and stride say: a stride shorter than a row would make it
+// complain on the console, a buffer too short would make it read past the end.
+constexpr bool readable(std::size_t elements, std::uint64_t rows, std::uint64_t columns,
+                        std::uint64_t stride) {
+    return stride >= columns && elements >= addressed_elements(rows, columns, stride);
 }
 
-[[gnu::cold]] Error short_operand_error(const StoredOperand& operand) {
-    return make_error(
-        fmt::format("host GEMM {} operand holds {} elements but its shape and stride address {}",
-                    operand.label, operand.elements.size(), addressed_elements(operand)));
+// The failures are built out of line, so that the way to CBLAS is a few compares with no frame to set up.
+[[gnu::cold]] [[gnu::noinline]] Status conversion_failure() {
+    return std::unexpected(integer_conversion_error());
+}
+
+[[gnu::cold]] [[gnu::noinline]] Status output_mismatch() {
+    return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
+}
+
+[[gnu::cold]] [[gnu::noinline]] Status unreadable_operand(const char* label, std::size_t elements,
+                                                          std::uint64_t rows, std::uint64_t columns,
+                                                          std::uint64_t stride) {
+    if (stride < columns) {
+        return std::unexpected(make_error(fmt::format(
+            "host GEMM {} stride {} is shorter than its stored row of {} elements", label, stride, columns)));
+    }
+    return std::unexpected(
+        make_error(fmt::format("host GEMM {} operand holds {} elements but its shape and stride address {}",
+                               label, elements, addressed_elements(rows, columns, stride))));
+}
+
+// The product when an extent is 0: the operands are checked as for any product, then `output` (empty, or all
+// of it when only `inner` is 0) is filled with zeros.
+[[gnu::cold]] [[gnu::noinline]] Status empty_product(std::span<const float> left,
+                                                     std::span<const float> right, std::span<float> output,
+                                                     std::uint32_t left_rows, std::uint32_t left_columns,
+                                                     std::uint32_t left_stride, std::uint32_t right_rows,
+                                                     std::uint32_t right_columns,
+                                                     std::uint32_t right_stride) {
+    if (!readable(left.size(), left_rows, left_columns, left_stride)) {
+        return unreadable_operand("left", left.size(), left_rows, left_columns, left_stride);
+    }
+    if (!readable(right.size(), right_rows, right_columns, right_stride)) {
+        return unreadable_operand("right", right.size(), right_rows, right_columns, right_stride);
+    }
+    std::ranges::fill(output, 0.0F);
+    return {};
 }
 
 }  // namespace
@@ -47,48 +70,41 @@ std::uint64_t addressed_elements(const StoredOperand& operand) {
 Status host_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
                   std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
                   std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
-    // CBLAS takes signed 32-bit extents; the first value that does not fit ends the call. Checked in line
-    // rather than through checked_narrow: the call overhead showed on small products.
-    for (const std::uint32_t value : {rows, columns, inner, left_stride, right_stride}) {
-        if (!std::in_range<std::int32_t>(value)) [[unlikely]] {
-            return std::unexpected(integer_conversion_error());
-        }
+    // CBLAS takes signed 32-bit extents. Any of the five that does not fit ends the call with the same
+    // error, so one test of their bits stands for five in order; the overhead showed on small products.
+    constexpr std::uint32_t beyond_int32 = 0x80000000U;
+    if (((rows | columns | inner | left_stride | right_stride) & beyond_int32) != 0) [[unlikely]] {
+        return conversion_failure();
     }
-    const auto m = static_cast<std::int32_t>(rows);
-    const auto n = static_cast<std::int32_t>(columns);
-    const auto k = static_cast<std::int32_t>(inner);
-    const auto lda = static_cast<std::int32_t>(left_stride);
-    const auto ldb = static_cast<std::int32_t>(right_stride);
-
-    if (output.size() != std::size_t{rows} * std::size_t{columns}) {
-        return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
+    if (output.size() != std::size_t{rows} * std::size_t{columns}) [[unlikely]] {
+        return output_mismatch();
     }
-
-    const StoredOperand stored_left{"left", left, transpose_left ? inner : rows,
-                                    transpose_left ? rows : inner, left_stride};
-    const StoredOperand stored_right{"right", right, transpose_right ? columns : inner,
-                                     transpose_right ? inner : columns, right_stride};
-    // CBLAS would read past a buffer too short for its layout, or complain on the console about a stride
-    // shorter than a row, so both are turned away before the call.
-    for (const StoredOperand& operand : {stored_left, stored_right}) {
-        if (operand.stride < operand.columns) [[unlikely]] {
-            return std::unexpected(short_stride_error(operand));
-        }
-        if (operand.elements.size() < addressed_elements(operand)) [[unlikely]] {
-            return std::unexpected(short_operand_error(operand));
-        }
-    }
-
+    // Each operand as stored: rows and row length before any transpose.
+    const std::uint32_t left_rows = transpose_left ? inner : rows;
+    const std::uint32_t left_columns = transpose_left ? rows : inner;
+    const std::uint32_t right_rows = transpose_right ? columns : inner;
+    const std::uint32_t right_columns = transpose_right ? inner : columns;
     // An empty extent leaves a product of zeros (or no product at all), while CBLAS rejects the leading
-    // dimension 0 such a matrix may legitimately have; there is nothing to ask it.
-    if (rows == 0 || columns == 0 || inner == 0) {
-        std::ranges::fill(output, 0.0F);
-        return {};
+    // dimension 0 such a matrix may legitimately have; that case goes its own way, out of line.
+    if (rows == 0 || columns == 0 || inner == 0) [[unlikely]] {
+        return empty_product(left, right, output, left_rows, left_columns, left_stride, right_rows,
+                             right_columns, right_stride);
+    }
+    // With every extent positive, an operand reaches (rows - 1) * stride + columns elements.
+    if (left_stride < left_columns || left.size() < std::uint64_t{left_rows - 1} * left_stride + left_columns)
+        [[unlikely]] {
+        return unreadable_operand("left", left.size(), left_rows, left_columns, left_stride);
+    }
+    if (right_stride < right_columns ||
+        right.size() < std::uint64_t{right_rows - 1} * right_stride + right_columns) [[unlikely]] {
+        return unreadable_operand("right", right.size(), right_rows, right_columns, right_stride);
     }
 
+    const auto n = static_cast<std::int32_t>(columns);
     cblas_sgemm(CblasRowMajor, transpose_left ? CblasTrans : CblasNoTrans,
-                transpose_right ? CblasTrans : CblasNoTrans, m, n, k, 1.0F, left.data(), lda, right.data(),
-                ldb, 0.0F, output.data(), n);
+                transpose_right ? CblasTrans : CblasNoTrans, static_cast<std::int32_t>(rows), n,
+                static_cast<std::int32_t>(inner), 1.0F, left.data(), static_cast<std::int32_t>(left_stride),
+                right.data(), static_cast<std::int32_t>(right_stride), 0.0F, output.data(), n);
     return {};
 }
 
