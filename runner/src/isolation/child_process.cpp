@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -34,6 +36,20 @@ constexpr std::chrono::milliseconds poll_pace{10};
 // Children running now, for the signal handler; a child that finds no free slot still dies with its
 // parent through its death signal.
 std::array<std::atomic<pid_t>, 256> running_children{};
+// Spawns between their start and the child's entry above; the handler waits for them, so that a child
+// started just before the signal is not missed.
+std::atomic<int> spawns_in_flight{0};
+
+constexpr std::array<int, 3> ending_signals{SIGINT, SIGTERM, SIGHUP};
+
+sigset_t ending_signal_set() {
+    sigset_t set;
+    ::sigemptyset(&set);
+    for (const int signal_number : ending_signals) {
+        ::sigaddset(&set, signal_number);
+    }
+    return set;
+}
 
 void remember_child(pid_t pid) {
     for (std::atomic<pid_t>& slot : running_children) {
@@ -55,6 +71,10 @@ void forget_child(pid_t pid) {
 
 extern "C" void end_children_and_die(int signal_number) {
     const int saved_errno = errno;
+    // A spawning thread holds these signals, so it is never the one waiting here.
+    while (spawns_in_flight.load() > 0) {
+        ::sched_yield();
+    }
     for (std::atomic<pid_t>& slot : running_children) {
         const pid_t pid = slot.exchange(0);
         if (pid > 0) {
@@ -241,7 +261,7 @@ void end_children_with_this_process() {
     struct sigaction action {};
     action.sa_handler = end_children_and_die;
     ::sigemptyset(&action.sa_mask);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal_number : ending_signals) {
         struct sigaction previous {};
         ::sigaction(signal_number, nullptr, &previous);
         // A signal the caller chose to ignore stays ignored.
@@ -290,15 +310,24 @@ std::expected<ChildRun, std::string> run_test_in_child(const ChildRequest& reque
 
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
+    // Held on this thread until the child is on the list, so the ending signals' handler cannot miss it.
+    const sigset_t ending = ending_signal_set();
+    sigset_t previous_mask;
+    ::pthread_sigmask(SIG_BLOCK, &ending, &previous_mask);
+    ++spawns_in_flight;
     const int spawned = ::posix_spawn(&pid, "/proc/self/exe", &setup.actions, &setup.attributes,
                                       arguments.data(), environment.data());
+    if (spawned == 0) {
+        remember_child(pid);
+    }
+    --spawns_in_flight;
+    ::pthread_sigmask(SIG_SETMASK, &previous_mask, nullptr);
     for (Descriptor& end : child_ends) {
         end.reset();
     }
     if (spawned != 0) {
         return std::unexpected(fmt::format("cannot start the test's process: {}", std::strerror(spawned)));
     }
-    remember_child(pid);
     ChildRun run{ChildExited{0}, {}, {}, {}};
     run.end = watch(pid, streams, {&run.out, &run.err}, request.timeout);
     forget_child(pid);
