@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -158,9 +159,15 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
                        const ChildOptions& options) {
     std::vector<std::string> argv_storage{program};
     argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
+    // A variable the caller sets replaces the inherited one: with two entries, getenv finds the first.
+    const auto set_by_caller = [&](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(options.environment.begin(), options.environment.end(),
+                           [&](const std::string& own) { return std::string_view(own).starts_with(name); });
+    };
     std::vector<std::string> env_storage;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!std::string_view(*entry).starts_with("OVRA_")) {
+        if (!std::string_view(*entry).starts_with("OVRA_") && !set_by_caller(*entry)) {
             env_storage.emplace_back(*entry);
         }
     }

@@ -38,7 +38,7 @@ struct ChildUser {
 };
 
 struct ChildOptions {
-    // "NAME=value" entries added to the environment.
+    // "NAME=value" entries added to the environment, each replacing an inherited variable of that name.
     std::vector<std::string> environment;
     // A child still running then is killed.
     std::chrono::milliseconds deadline{std::chrono::seconds(60)};
