@@ -121,7 +121,7 @@ std::optional<StdoutPlan> plan_stdout(ChildStdout mode) {
 // Between fork and exec only async-signal-safe calls: no allocation, no locks.
 [[noreturn]] void give_up(int err_fd, const char* what) {
     const char* reason = ::strerror(errno);
-    constexpr std::string_view prefix = "cannot run as the given user: ";
+    constexpr std::string_view prefix = "cannot start the child as asked: ";
     (void)!::write(err_fd, prefix.data(), prefix.size());
     (void)!::write(err_fd, what, ::strlen(what));
     (void)!::write(err_fd, ": ", 2);
@@ -129,8 +129,8 @@ std::optional<StdoutPlan> plan_stdout(ChildStdout mode) {
     ::_exit(could_not_start_status);
 }
 
-[[noreturn]] void become_child(const StdoutPlan& plan, int err_fd, const ChildUser& user, const char* program,
-                               char* const* argv, char* const* envp) {
+[[noreturn]] void become_child(const StdoutPlan& plan, int err_fd, const ChildOptions& options,
+                               const char* program, char* const* argv, char* const* envp) {
     const auto give_up = [err_fd](const char* what) { ovra_test_support::give_up(err_fd, what); };
     if (plan.child_fd >= 0) {
         if (::dup2(plan.child_fd, STDOUT_FILENO) < 0) {
@@ -142,12 +142,23 @@ std::optional<StdoutPlan> plan_stdout(ChildStdout mode) {
     if (::dup2(err_fd, STDERR_FILENO) < 0) {
         give_up("dup2");
     }
-    const rlimit limit{user.max_processes, user.max_processes};
-    if (::setrlimit(RLIMIT_NPROC, &limit) != 0) {
-        give_up("setrlimit");
+    for (const ResourceLimit& limit : options.limits) {
+        const rlimit value{limit.value, limit.value};
+        if (::setrlimit(limit.resource, &value) != 0) {
+            give_up("setrlimit");
+        }
     }
-    if (::setgroups(0, nullptr) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0) {
-        give_up("setuid");
+    for (const int signal_number : options.ignored_signals) {
+        ::signal(signal_number, SIG_IGN);
+    }
+    if (const std::optional<ChildUser>& user = options.user) {
+        const rlimit limit{user->max_processes, user->max_processes};
+        if (::setrlimit(RLIMIT_NPROC, &limit) != 0) {
+            give_up("setrlimit");
+        }
+        if (::setgroups(0, nullptr) != 0 || ::setgid(user->gid) != 0 || ::setuid(user->uid) != 0) {
+            give_up("setuid");
+        }
     }
     ::execve(program, argv, envp);
     ovra_test_support::give_up(err_fd, "execve");
@@ -184,11 +195,11 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
     }
     pid_t pid = 0;
     int spawned = 0;
-    if (options.user) {
+    // What posix_spawn cannot set up (limits, ignored signals, another user) needs a fork of its own.
+    if (options.user || !options.limits.empty() || !options.ignored_signals.empty()) {
         pid = ::fork();
         if (pid == 0) {
-            become_child(*out_plan, err_pipe.write_end, *options.user, program.c_str(), argv.data(),
-                         envp.data());
+            become_child(*out_plan, err_pipe.write_end, options, program.c_str(), argv.data(), envp.data());
         }
         spawned = pid < 0 ? errno : 0;
     } else {
@@ -233,6 +244,7 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
         }
     }
     outcome.status = !outcome.timed_out && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+    outcome.signal = !outcome.timed_out && WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     return outcome;
 }
 

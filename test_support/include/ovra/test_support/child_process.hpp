@@ -2,6 +2,7 @@
 // check exit statuses and what a program prints.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -14,6 +15,8 @@ namespace ovra_test_support {
 struct ChildOutcome {
     // The exit status, or -1 when the child was killed by a signal or by the deadline.
     int status = -1;
+    // The signal that ended the child, or 0.
+    int signal = 0;
     bool timed_out = false;
     std::string out;
     std::string err;
@@ -37,6 +40,12 @@ struct ChildUser {
     unsigned long max_processes = 0;
 };
 
+// A resource limit (soft and hard) the child starts under, as `ulimit` would set it.
+struct ResourceLimit {
+    int resource = 0;
+    rlim_t value = 0;
+};
+
 struct ChildOptions {
     // "NAME=value" entries added to the environment, each replacing an inherited variable of that name.
     std::vector<std::string> environment;
@@ -44,9 +53,12 @@ struct ChildOptions {
     std::chrono::milliseconds deadline{std::chrono::seconds(60)};
     ChildStdout stdout_mode = ChildStdout::Captured;
     std::optional<ChildUser> user;
+    std::vector<ResourceLimit> limits;
+    // Signals the child starts with ignored, as a shell's `trap '' SIGNAL` leaves them.
+    std::vector<int> ignored_signals;
 };
 
-// Exit status of a child whose program could not be started as the given user; `err` then says why.
+// Exit status of a child that could not be set up as asked (limits, user); `err` then says why.
 inline constexpr int could_not_start_status = 127;
 
 // Starts `program` with `arguments` (argv[1] onward). The child inherits this process's environment without
