@@ -250,7 +250,10 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
 
 ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment, std::chrono::milliseconds deadline) {
-    return run_child(program, arguments, ChildOptions{environment, deadline, ChildStdout::Captured, {}});
+    ChildOptions options;
+    options.environment = environment;
+    options.deadline = deadline;
+    return run_child(program, arguments, options);
 }
 
 }  // namespace ovra_test_support
