@@ -6,6 +6,7 @@
 
 #include "formatters/json_text.hpp"
 #include "formatters/number_text.hpp"
+#include "formatters/utf8_text.hpp"
 #include "formatters/xml_text.hpp"
 #include "ovra/runner/capture.hpp"
 #include "ovra/runner/check.hpp"
@@ -43,6 +44,24 @@ void PrintTo(const TextCase& row, std::ostream* stream) {
     *stream << ::testing::PrintToString(row.input);
 }
 
+// U+FFFD, the replacement character, in UTF-8.
+#define REPLACED "\xef\xbf\xbd"
+
+class LossyUtf8 : public ::testing::TestWithParam<TextCase> {};
+TEST_P(LossyUtf8, ReplacesEachMaximalIllFormedPart) {
+    EXPECT_EQ(lossy_utf8(GetParam().input), GetParam().expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, LossyUtf8,
+    ::testing::Values(TextCase{"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+                      TextCase{"a\xff" "b\x80", "a" REPLACED "b" REPLACED},
+                      // Cut short, at the end and before another character.
+                      TextCase{"\xe2\x82", REPLACED}, TextCase{"\xf0\x9f\x98x", REPLACED "x"},
+                      // Overlong, a surrogate, past U+10FFFF: no well-formed sequence starts so.
+                      TextCase{"\xc0\xaf", REPLACED REPLACED}, TextCase{"\xed\xa0\x80", REPLACED REPLACED REPLACED},
+                      TextCase{"\xf4\x90\x80\x80", REPLACED REPLACED REPLACED REPLACED},
+                      TextCase{"\xe0\x80\xaf", REPLACED REPLACED REPLACED}));
+
 class JsonEscape : public ::testing::TestWithParam<TextCase> {};
 TEST_P(JsonEscape, EscapesWhatJsonRequires) {
     EXPECT_EQ(json_escape(GetParam().input), GetParam().expected);
@@ -51,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
     Strings, JsonEscape,
     ::testing::Values(TextCase{"a\"b\\c", "a\\\"b\\\\c"}, TextCase{"\b\f\n\r\t", "\\b\\f\\n\\r\\t"},
                       TextCase{std::string("\x00\x01\x1f\x7f", 4), "\\u0000\\u0001\\u001f\\u007f"},
-                      TextCase{"caf\xc3\xa9 / <ok>", "caf\xc3\xa9 / <ok>"}));
+                      TextCase{"caf\xc3\xa9 / <ok>", "caf\xc3\xa9 / <ok>"},
+                      TextCase{std::string("\xff\x00", 2), REPLACED "\\u0000"}));
 
 class CdataLines : public ::testing::TestWithParam<TextCase> {};
 TEST_P(CdataLines, KeepsEveryLineInsideItsSection) {
@@ -62,7 +82,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TextCase{"", "<![CDATA[]]>"}, TextCase{"a\n", "<![CDATA[a]]>&#xA;<![CDATA[]]>"},
                       TextCase{"]]>", "<![CDATA[]]]]><![CDATA[>]]>"},
                       TextCase{"x]]>]]>b\nc",
-                               "<![CDATA[x]]]]><![CDATA[>]]]]><![CDATA[>b]]>&#xA;<![CDATA[c]]>"}));
+                               "<![CDATA[x]]]]><![CDATA[>]]]]><![CDATA[>b]]>&#xA;<![CDATA[c]]>"},
+                      // What XML 1.0 cannot carry at all, raw or escaped.
+                      TextCase{std::string("\x00\x01\x0b\x7f\t\xff\xef\xbf\xbe\xef\xbf\xbd", 12),
+                               "<![CDATA[" REPLACED REPLACED REPLACED "\x7f\t" REPLACED REPLACED REPLACED "]]>"}));
 
 class XmlAttribute : public ::testing::TestWithParam<TextCase> {};
 TEST_P(XmlAttribute, CannotCloseTheAttribute) {
@@ -71,7 +94,8 @@ TEST_P(XmlAttribute, CannotCloseTheAttribute) {
 INSTANTIATE_TEST_SUITE_P(Names, XmlAttribute,
                          ::testing::Values(TextCase{"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&apos;"},
                                            TextCase{"line\nbreak\t", "line&#xA;break&#x9;"},
-                                           TextCase{"plain_name", "plain_name"}));
+                                           TextCase{"plain_name", "plain_name"},
+                                           TextCase{std::string("\x00\x1b\xff", 3), REPLACED REPLACED REPLACED}));
 
 struct NumberCase {
     double value;
@@ -229,7 +253,7 @@ TEST(ShowOutput, AddsPassingOutputToJsonAndJunit) {
     EXPECT_NE(
         run_table(table, {"--format", "junit", "--show-output"})
             .out.find(
-                "time=\"0\"><system-out><![CDATA[tab\there \x01]]>&#xA;<![CDATA[]]></system-out></testcase>"),
+                "time=\"0\"><system-out><![CDATA[tab\there " REPLACED "]]>&#xA;<![CDATA[]]></system-out></testcase>"),
         std::string::npos);
 }
 

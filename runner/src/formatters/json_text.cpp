@@ -2,9 +2,12 @@
 
 #include <fmt/format.h>
 
+#include "utf8_text.hpp"
+
 namespace ovra_runner {
 
-std::string json_escape(std::string_view text) {
+std::string json_escape(std::string_view raw) {
+    const std::string text = lossy_utf8(raw);
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {

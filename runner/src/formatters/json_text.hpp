@@ -6,8 +6,8 @@
 
 namespace ovra_runner {
 
-// The text between the quotes of a JSON string: quote, backslash and control bytes escaped, other bytes as
-// they are.
+// The text between the quotes of a JSON string: quote, backslash and control bytes escaped, ill-formed UTF-8
+// replaced (see lossy_utf8), other bytes as they are.
 std::string json_escape(std::string_view text);
 
 }  // namespace ovra_runner

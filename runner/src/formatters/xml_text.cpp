@@ -1,8 +1,42 @@
 #include "xml_text.hpp"
 
+#include "utf8_text.hpp"
+
 namespace ovra_runner {
 
-std::string xml_attribute(std::string_view text) {
+namespace {
+
+constexpr std::string_view replacement = "\xEF\xBF\xBD";
+
+// Well-formed UTF-8 holding only characters XML 1.0 allows: the control characters but tab, line feed and
+// carriage return, and U+FFFE and U+FFFF, become U+FFFD.
+std::string xml_characters(std::string_view raw) {
+    const std::string text = lossy_utf8(raw);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const bool forbidden_control = byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+        // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+        const bool noncharacter = byte == 0xEF && at + 2 < text.size() &&
+                                  static_cast<unsigned char>(text[at + 1]) == 0xBF &&
+                                  static_cast<unsigned char>(text[at + 2]) >= 0xBE;
+        if (forbidden_control) {
+            out.append(replacement);
+        } else if (noncharacter) {
+            out.append(replacement);
+            at += 2;
+        } else {
+            out.push_back(text[at]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string xml_attribute(std::string_view raw) {
+    const std::string text = xml_characters(raw);
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
@@ -38,7 +72,9 @@ std::string xml_attribute(std::string_view text) {
     return out;
 }
 
-std::string cdata_lines(std::string_view text) {
+std::string cdata_lines(std::string_view raw) {
+    const std::string cleaned = xml_characters(raw);
+    const std::string_view text = cleaned;
     std::string out;
     std::size_t start = 0;
     while (true) {

@@ -6,6 +6,9 @@
 
 namespace ovra_runner {
 
+// Both take any bytes and give well-formed XML text: ill-formed UTF-8 and the characters XML 1.0 forbids
+// become U+FFFD.
+
 // Text for an attribute value between double quotes.
 std::string xml_attribute(std::string_view text);
 
