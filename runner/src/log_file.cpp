@@ -1,5 +1,7 @@
 #include "log_file.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace ovra_runner {
@@ -12,6 +14,14 @@ IoError last_error() {
 }
 
 }  // namespace
+
+std::optional<FileIdentity> identity_of(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
+}
 
 std::expected<LogFile, IoError> open_log(const std::string& path) {
     errno = 0;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,6 +31,9 @@ struct LogFile {
         }
     }
 };
+
+// The file `path` names now, if it exists.
+std::optional<FileIdentity> identity_of(const std::string& path);
 
 // Creates (or truncates) the file; the error is errno.
 std::expected<LogFile, IoError> open_log(const std::string& path);

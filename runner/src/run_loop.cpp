@@ -1,13 +1,16 @@
 #include "run_loop.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <exception>
 #include <mutex>
-#include <string_view>
+#include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "run_test.hpp"
 
@@ -15,33 +18,98 @@ namespace ovra_runner {
 
 namespace {
 
-struct Job {
-    std::size_t id;
-    TestDescriptor test;
-};
+using Emit = std::function<bool(const RunEvent&)>;
 
-struct Completion {
-    std::size_t id;
-    CompletedTest completed;
+bool runs(const RunPlan& plan, const TestDescriptor& test) {
+    return !plan.force_ignore && !test.ignore;
+}
+
+CompletedTest ignored(const TestDescriptor& test) {
+    return CompletedTest{test, TestIgnored{}, std::nullopt, {}};
+}
+
+// Reports a finished test; false when the run must start nothing more (the first failure with
+// `--fail-fast`, or a report that can no longer be written).
+bool finish(const RunPlan& plan, CompletedTest completed, const Emit& emit) {
+    const bool stop = plan.fail_fast && is_failure(classify(completed.result).kind);
+    return emit(TestFinished{std::move(completed)}) && !stop;
+}
+
+// One worker: every test in turn on the calling thread.
+void run_serially(RunState& state, const Emit& emit) {
+    for (const TestDescriptor& test : state.plan.tests) {
+        (void)emit(TestStarted{test});
+        if (!finish(state.plan, runs(state.plan, test) ? run_test(test, state) : ignored(test), emit)) {
+            return;
+        }
+    }
+}
+
+// Test ids in the order they were pushed. Each id is pushed at most once, so the storage is sized for every
+// test before the run: handing work between threads never allocates, and so never fails, once it has begun.
+struct IdQueue {
+    std::vector<std::size_t> ids;
+    std::size_t head = 0;
+    std::size_t tail = 0;
+
+    explicit IdQueue(std::size_t capacity) : ids(capacity) {}
+    bool empty() const { return head == tail; }
+    void push(std::size_t id) { ids[tail++] = id; }
+    std::size_t pop() { return ids[head++]; }
 };
 
 // Everything the coordinator and the workers share, guarded by one mutex.
 struct Mailbox {
+    explicit Mailbox(std::size_t tests) : jobs(tests), done(tests), results(tests), running(tests, 0) {}
+
     std::mutex mutex;
     std::condition_variable job_ready;
     std::condition_variable result_ready;
-    std::deque<Job> jobs;
-    std::deque<Completion> done;
+    IdQueue jobs;
+    IdQueue done;
+    // By test id; empty for a done test whose run failed in the runner's own code.
+    std::vector<std::optional<CompletedTest>> results;
     // Per test id: handed to a worker and not yet done.
     std::vector<char> running;
+    // The first failure of the runner's own code on a worker (out of memory around a child process, say):
+    // the calling thread ends the run with it.
+    std::exception_ptr fault;
     bool closed = false;
 };
 
-struct WorkerPool {
-    Mailbox mailbox;
-    std::vector<std::thread> threads;
+void work(Mailbox& mailbox, RunState& state) noexcept {
+    while (true) {
+        std::size_t id = 0;
+        {
+            std::unique_lock lock(mailbox.mutex);
+            mailbox.job_ready.wait(lock, [&] { return mailbox.closed || !mailbox.jobs.empty(); });
+            if (mailbox.closed) {
+                return;
+            }
+            id = mailbox.jobs.pop();
+        }
+        std::optional<CompletedTest> completed;
+        std::exception_ptr fault;
+        try {
+            completed.emplace(run_test(state.plan.tests[id], state));
+        } catch (...) {
+            fault = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(mailbox.mutex);
+            mailbox.running[id] = 0;
+            mailbox.results[id] = std::move(completed);
+            if (fault && !mailbox.fault) {
+                mailbox.fault = fault;
+            }
+            mailbox.done.push(id);
+        }
+        mailbox.result_ready.notify_one();
+    }
+}
 
-    WorkerPool() = default;
+struct WorkerPool {
+    explicit WorkerPool(std::size_t tests) : mailbox(tests) {}
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
@@ -51,76 +119,22 @@ struct WorkerPool {
         {
             const std::lock_guard lock(mailbox.mutex);
             mailbox.closed = true;
-            mailbox.jobs.clear();
         }
         mailbox.job_ready.notify_all();
         for (std::thread& thread : threads) {
             thread.join();
         }
     }
+
+    Mailbox mailbox;
+    std::vector<std::thread> threads;
 };
 
-void work(Mailbox& mailbox, RunState& state) {
-    while (true) {
-        Job job{0, {}};
-        {
-            std::unique_lock lock(mailbox.mutex);
-            mailbox.job_ready.wait(lock, [&] { return mailbox.closed || !mailbox.jobs.empty(); });
-            if (mailbox.closed) {
-                return;
-            }
-            job = std::move(mailbox.jobs.front());
-            mailbox.jobs.pop_front();
-        }
-        CompletedTest completed = run_test(job.test, state);
-        {
-            const std::lock_guard lock(mailbox.mutex);
-            mailbox.running[job.id] = 0;
-            mailbox.done.push_back(Completion{job.id, std::move(completed)});
-        }
-        mailbox.result_ready.notify_one();
-    }
-}
-
-struct Deadline {
-    std::size_t id;
-    std::chrono::steady_clock::time_point when;
-};
-
-Completion next_completion(Mailbox& mailbox, std::deque<Deadline>& deadlines, const RunPlan& plan,
-                           const std::function<bool(const RunEvent&)>& emit) {
-    std::unique_lock lock(mailbox.mutex);
-    const auto has_result = [&] { return !mailbox.done.empty(); };
-    while (mailbox.done.empty()) {
-        if (deadlines.empty()) {
-            mailbox.result_ready.wait(lock, has_result);
-            break;
-        }
-        mailbox.result_ready.wait_until(lock, deadlines.front().when, has_result);
-        std::vector<std::size_t> late;
-        const auto now = std::chrono::steady_clock::now();
-        while (!deadlines.empty() && deadlines.front().when <= now) {
-            if (mailbox.running[deadlines.front().id] != 0) {
-                late.push_back(deadlines.front().id);
-            }
-            deadlines.pop_front();
-        }
-        if (!late.empty()) {
-            lock.unlock();
-            for (const std::size_t id : late) {
-                (void)emit(TestRunningLong{plan.tests[id], plan.long_running_after});
-            }
-            lock.lock();
-        }
-    }
-    Completion completion = std::move(mailbox.done.front());
-    mailbox.done.pop_front();
-    return completion;
-}
-
-// Starts up to `count` workers. A refused thread (EAGAIN: a process or thread limit) is not an error: the
-// workers already started take every job, and with none the calling thread runs the tests itself.
+// Starts up to `count` workers. A thread the system refuses (EAGAIN: a process or thread limit; or no
+// memory for it) is not an error: the workers already started take every job, and with none the calling
+// thread runs the tests itself.
 void start_workers(WorkerPool& pool, std::size_t count, RunState& state) {
+    pool.threads.reserve(count);
     for (std::size_t worker = 0; worker < count; ++worker) {
         try {
             pool.threads.emplace_back(work, std::ref(pool.mailbox), std::ref(state));
@@ -129,68 +143,115 @@ void start_workers(WorkerPool& pool, std::size_t count, RunState& state) {
                 throw;
             }
             return;
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    }
+}
+
+struct Deadline {
+    std::size_t id;
+    std::chrono::steady_clock::time_point when;
+};
+
+// Deadlines in the order their tests started, which is the order they expire in.
+struct Deadlines {
+    std::vector<Deadline> entries;
+    std::size_t first = 0;
+
+    bool empty() const { return first == entries.size(); }
+    const Deadline& front() const { return entries[first]; }
+};
+
+// The next finished test's id, reporting tests that run long while waiting. A failure of the runner's own
+// code on a worker is thrown here.
+std::size_t next_completion(Mailbox& mailbox, Deadlines& deadlines, const RunPlan& plan, const Emit& emit) {
+    std::unique_lock lock(mailbox.mutex);
+    const auto has_result = [&] { return !mailbox.done.empty(); };
+    while (mailbox.done.empty()) {
+        if (deadlines.empty()) {
+            mailbox.result_ready.wait(lock, has_result);
+            break;
+        }
+        mailbox.result_ready.wait_until(lock, deadlines.front().when, has_result);
+        const auto now = std::chrono::steady_clock::now();
+        while (!deadlines.empty() && deadlines.front().when <= now) {
+            const std::size_t id = deadlines.entries[deadlines.first++].id;
+            if (mailbox.running[id] != 0) {
+                lock.unlock();
+                (void)emit(TestRunningLong{plan.tests[id], plan.long_running_after});
+                lock.lock();
+            }
+        }
+    }
+    if (mailbox.fault) {
+        std::rethrow_exception(mailbox.fault);
+    }
+    return mailbox.done.pop();
+}
+
+// Several workers: up to `plan.workers` tests are under way at once, each on a worker thread of its own.
+// Without a thread to spare (one test to run, or none that the system allows) the calling thread runs each
+// test as it is handed out.
+void run_concurrently(RunState& state, const Emit& emit) {
+    const RunPlan& plan = state.plan;
+    const std::vector<TestDescriptor>& tests = plan.tests;
+    std::size_t runnable = 0;
+    for (const TestDescriptor& test : tests) {
+        runnable += runs(plan, test) ? 1U : 0U;
+    }
+    WorkerPool pool(tests.size());
+    if (std::min(plan.workers, runnable) > 1) {
+        start_workers(pool, std::min(plan.workers, runnable), state);
+    }
+    const bool inline_runs = pool.threads.empty();
+    Mailbox& mailbox = pool.mailbox;
+
+    // A test on the calling thread cannot be watched while it runs.
+    Deadlines deadlines;
+    if (!inline_runs) {
+        deadlines.entries.reserve(tests.size());
+    }
+    std::size_t pending = 0;
+    std::size_t next = 0;
+    while (pending > 0 || next < tests.size()) {
+        while (pending < plan.workers && next < tests.size()) {
+            const std::size_t id = next++;
+            const TestDescriptor& test = tests[id];
+            (void)emit(TestStarted{test});
+            if (!runs(plan, test) || inline_runs) {
+                CompletedTest completed = runs(plan, test) ? run_test(test, state) : ignored(test);
+                const std::lock_guard lock(mailbox.mutex);
+                mailbox.results[id] = std::move(completed);
+                mailbox.done.push(id);
+            } else {
+                {
+                    const std::lock_guard lock(mailbox.mutex);
+                    mailbox.running[id] = 1;
+                    mailbox.jobs.push(id);
+                }
+                mailbox.job_ready.notify_one();
+                deadlines.entries.push_back(
+                    Deadline{id, std::chrono::steady_clock::now() + plan.long_running_after});
+            }
+            ++pending;
+        }
+        const std::size_t id = next_completion(mailbox, deadlines, plan, emit);
+        --pending;
+        if (!finish(plan, std::move(*mailbox.results[id]), emit)) {
+            return;
         }
     }
 }
 
 }  // namespace
 
-void run_test_loop(RunState& state, const std::function<bool(const RunEvent&)>& emit) {
-    const RunPlan& plan = state.plan;
-    const std::vector<TestDescriptor>& tests = plan.tests;
-    (void)emit(RunStarted{tests.size(), plan.shuffle_seed});
-
-    const auto runs = [&](const TestDescriptor& test) { return !plan.force_ignore && !test.ignore; };
-    const std::size_t concurrency = std::max<std::size_t>(plan.workers, 1);
-    const auto runnable = static_cast<std::size_t>(std::count_if(tests.begin(), tests.end(), runs));
-    WorkerPool pool;
-    pool.mailbox.running.assign(tests.size(), 0);
-    // One worker's worth of tests runs on the calling thread, without starting a thread at all.
-    if (std::min(concurrency, runnable) > 1) {
-        start_workers(pool, std::min(concurrency, runnable), state);
-    }
-    const bool inline_runs = pool.threads.empty();
-
-    // With one worker a running test holds the terminal's last line, so there is no long-running report;
-    // a test on the calling thread cannot be watched either.
-    const bool watch_long_running = concurrency > 1 && !inline_runs;
-    std::deque<Deadline> deadlines;
-    std::size_t pending = 0;
-    std::size_t next = 0;
-    while (pending > 0 || next < tests.size()) {
-        while (pending < concurrency && next < tests.size()) {
-            const std::size_t id = next++;
-            const TestDescriptor& test = tests[id];
-            (void)emit(TestStarted{test});
-            if (!runs(test)) {
-                const std::lock_guard lock(pool.mailbox.mutex);
-                pool.mailbox.done.push_back(
-                    Completion{id, CompletedTest{test, TestIgnored{}, std::nullopt, {}}});
-            } else if (inline_runs) {
-                CompletedTest completed = run_test(test, state);
-                const std::lock_guard lock(pool.mailbox.mutex);
-                pool.mailbox.done.push_back(Completion{id, std::move(completed)});
-            } else {
-                {
-                    const std::lock_guard lock(pool.mailbox.mutex);
-                    pool.mailbox.running[id] = 1;
-                    pool.mailbox.jobs.push_back(Job{id, test});
-                }
-                pool.mailbox.job_ready.notify_one();
-                if (watch_long_running) {
-                    deadlines.push_back(
-                        Deadline{id, std::chrono::steady_clock::now() + plan.long_running_after});
-                }
-            }
-            ++pending;
-        }
-        Completion completion = next_completion(pool.mailbox, deadlines, plan, emit);
-        const bool stop = plan.fail_fast && is_failure(classify(completion.completed.result).kind);
-        const bool go_on = emit(TestFinished{std::move(completion.completed)});
-        --pending;
-        if (stop || !go_on) {
-            return;
-        }
+void run_test_loop(RunState& state, const Emit& emit) {
+    (void)emit(RunStarted{state.plan.tests.size(), state.plan.shuffle_seed});
+    if (state.plan.workers > 1) {
+        run_concurrently(state, emit);
+    } else {
+        run_serially(state, emit);
     }
 }
 

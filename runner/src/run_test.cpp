@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <exception>
+#include <new>
 #include <source_location>
 #include <stdexcept>
 #include <string>
@@ -52,7 +53,7 @@ void report_exception(const TestDescriptor& test, std::string_view thread, std::
                    capture_backtrace_if_enabled(), backtrace_hint_pending);
 }
 
-enum class Outcome { Passed, Failed, ReturnedError };
+enum class Outcome { Passed, Failed, ReturnedError, OutOfMemory };
 
 // Runs the test function on the thread called `thread`. A returned error has had its report printed, but
 // no failure header.
@@ -67,6 +68,9 @@ Outcome call_test(const TestDescriptor& test, std::string_view thread, std::atom
             return Outcome::ReturnedError;
         }
         return Outcome::Passed;
+    } catch (const std::bad_alloc&) {
+        // Reporting it the usual way would need the memory that just ran out; the result's note says it.
+        return Outcome::OutOfMemory;
     } catch (const CheckFailure& failure) {
         report_failure(thread, failure.location.file_name(), failure.location.line(), failure.location.column(),
                        failure.message, failure.backtrace, backtrace_hint_pending);
@@ -84,8 +88,13 @@ bool over_time_limit(const std::optional<TimeOptions>& time_limits, std::chrono:
     return time_limits && time_limits->error_on_excess && is_critical(*time_limits, exec_time);
 }
 
-TestResult decide(const TestDescriptor& test, bool failed, const std::optional<TimeOptions>& time_limits,
+TestResult decide(const TestDescriptor& test, Outcome outcome, const std::optional<TimeOptions>& time_limits,
                   std::chrono::nanoseconds exec_time) {
+    // A test that could not get memory says nothing about the code it checks, expected failure or not.
+    if (outcome == Outcome::OutOfMemory) {
+        return TestFailedWithNote{std::string(isolation::out_of_memory_note)};
+    }
+    const bool failed = outcome != Outcome::Passed;
     if (test.should_panic) {
         if (!failed) {
             return TestFailedWithNote{std::string(did_not_fail_message)};
@@ -110,15 +119,17 @@ CompletedTest run_one_test(InProcess, const TestDescriptor& test, RunState& stat
     CompletedTest completed{test, TestPassed{}, std::nullopt, {}};
     const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&completed.output, nullptr}
                                                            : TestOutputSink{nullptr, &state.terminal};
-    bool failed = false;
+    Outcome outcome = Outcome::Failed;
     const auto start = std::chrono::steady_clock::now();
     {
         const CaptureScope scope(sink);
         try {
-            failed = call_test(test, test.name, state.backtrace_hint_pending) != Outcome::Passed;
+            outcome = call_test(test, test.name, state.backtrace_hint_pending);
+        } catch (const std::bad_alloc&) {
+            // Reporting a failure needed memory too.
+            outcome = Outcome::OutOfMemory;
         } catch (...) {
-            // Writing the report itself failed (out of memory); the test still fails alone.
-            failed = true;
+            outcome = Outcome::Failed;
         }
     }
     const auto exec_time =
@@ -126,7 +137,7 @@ CompletedTest run_one_test(InProcess, const TestDescriptor& test, RunState& stat
     if (state.plan.time_limits) {
         completed.exec_time = exec_time;
     }
-    completed.result = decide(test, failed, state.plan.time_limits, exec_time);
+    completed.result = decide(test, outcome, state.plan.time_limits, exec_time);
     return completed;
 }
 
@@ -160,6 +171,9 @@ int run_test_as_child(const TestDescriptor& test) {
     // The child's main thread runs the test, and its reports say so.
     constexpr std::string_view thread = "main";
     const Outcome outcome = call_test(test, thread, backtrace_hint_pending);
+    if (outcome == Outcome::OutOfMemory) {
+        return isolation::child_out_of_memory_status;
+    }
     if (outcome == Outcome::ReturnedError) {
         const std::source_location here = std::source_location::current();
         report_failure(thread, here.file_name(), here.line(), here.column(), returned_error_message,

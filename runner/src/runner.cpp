@@ -1,6 +1,7 @@
 #include "ovra/runner/runner.hpp"
 
 #include <exception>
+#include <new>
 #include <expected>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "console.hpp"
 #include "log_file.hpp"
 #include "ovra/runner/options.hpp"
+#include "printable_text.hpp"
 #include "run_plan.hpp"
 #include "run_state.hpp"
 #include "terminal.hpp"
@@ -18,22 +20,6 @@
 namespace ovra_runner {
 
 namespace {
-
-// Messages quote what the user typed; control characters in it are shown as \xNN so that the report stays
-// one line and cannot drive the terminal.
-std::string printable(std::string_view message) {
-    std::string text;
-    text.reserve(message.size());
-    for (const char character : message) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (byte < 0x20 || byte == 0x7F) {
-            text.append(fmt::format("\\x{:02x}", byte));
-        } else {
-            text.push_back(character);
-        }
-    }
-    return text;
-}
 
 int report_error(Terminal& terminal, std::string_view message) {
     write_err(terminal, fmt::format("error: {}\n", printable(message)));
@@ -58,9 +44,15 @@ int finish_report(Terminal& terminal, LogFile& log, int status) {
     return status;
 }
 
-std::expected<LogFile, std::string> create_log(const RunPlan& plan) {
+std::expected<LogFile, std::string> create_log(const RunPlan& plan, const RunEnvironment& environment) {
     if (!plan.logfile) {
         return LogFile{};
+    }
+    // Report and log would cut each other into pieces in one file; opening it would also truncate the
+    // report written so far.
+    if (environment.stdout_file && identity_of(*plan.logfile) == environment.stdout_file) {
+        return std::unexpected(fmt::format(
+            "could not create the log file `{}`: it is the file standard output writes to", *plan.logfile));
     }
     std::expected<LogFile, IoError> log = open_log(*plan.logfile);
     if (!log) {
@@ -70,11 +62,9 @@ std::expected<LogFile, std::string> create_log(const RunPlan& plan) {
     return std::move(*log);
 }
 
-}  // namespace
-
-int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
-              const RunEnvironment& environment, const ConsoleWriters& console) {
-    Terminal terminal{console, false, {}, {}};
+// The whole run; what the runner's own code cannot do (no memory, say) is thrown.
+int run_command_line(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
+                     const RunEnvironment& environment, Terminal& terminal) {
     const std::expected<CommandLine, std::string> command_line = parse_command_line(args);
     if (!command_line) {
         return report_error(terminal, command_line.error());
@@ -94,7 +84,7 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
     }
     terminal.use_color = plan->use_color;
     // Created only once everything else is known to be valid, so a refused run leaves an old log as it was.
-    std::expected<LogFile, std::string> log = create_log(*plan);
+    std::expected<LogFile, std::string> log = create_log(*plan, environment);
     if (!log) {
         return report_error(terminal, log.error());
     }
@@ -103,13 +93,25 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
         report_listing(*plan, terminal, log_file);
         return finish_report(terminal, *log, exit_success);
     }
+    RunState state{*plan, terminal};
+    const bool success = report_run(state, log_file);
+    return finish_report(terminal, *log, success ? exit_success : exit_failure);
+}
+
+}  // namespace
+
+int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
+              const RunEnvironment& environment, const ConsoleWriters& console) {
+    Terminal terminal{console, false, {}, {}};
     try {
-        RunState state{*plan, terminal};
-        const bool success = report_run(state, log_file);
-        return finish_report(terminal, *log, success ? exit_success : exit_failure);
+        return run_command_line(table, args, environment, terminal);
+    } catch (const std::bad_alloc&) {
+        // A fixed text: formatting one could need the memory that ran out.
+        write_err(terminal, out_of_memory_line);
+        return exit_failure;
     } catch (const std::exception& exception) {
-        // The harness itself failed (memory ran out, a thread refused for a reason other than a limit);
-        // tests' own failures never reach here.
+        // The harness itself failed (a thread refused for a reason other than a limit, say); tests' own
+        // failures never reach here.
         return report_error(terminal, exception.what());
     }
 }

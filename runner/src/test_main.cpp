@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -6,12 +7,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "integer_text.hpp"
 #include "isolation/child_process.hpp"
+#include "ovra/runner/options.hpp"
 #include "ovra/runner/runner.hpp"
+#include "printable_text.hpp"
 #include "run_test.hpp"
 
 namespace ovra_runner {
@@ -37,9 +42,15 @@ WriteResult write_flushed(std::FILE* file, std::string_view text) {
     return {};
 }
 
-// A descriptor among 0 to 2 left closed by the caller would be handed to the next file opened (the log),
-// which would then receive the console's text.
-void open_standard_descriptors() {
+// The process as its parent left it may not be fit for a run: a descriptor among 0 to 2 left closed would be
+// handed to the next file opened (the log), which would then receive the console's text; a write to a
+// reader that went away, or past a file-size limit, would end the process silently by a signal instead of
+// failing as a write that the run reports; and with SIGCHLD ignored the system reaps children itself, so
+// that how an isolated test's process ended could never be read.
+void make_process_state_sane() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGCHLD, SIG_DFL);
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
             // The lowest free descriptor is this one, since the lower ones are open by now.
@@ -48,18 +59,52 @@ void open_standard_descriptors() {
     }
 }
 
+std::optional<FileIdentity> stdout_file() {
+    struct stat status {};
+    if (::fstat(STDOUT_FILENO, &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
 // Started by a runner to run one test: the test runs as it would in the runner, and the exit status says how
 // it went. The test's own code must not see the request.
-int run_requested_test(std::span<const TestDescriptor> table, std::string name) {
+int run_requested_test(std::span<const TestDescriptor> table, const std::string& name) {
+    std::optional<pid_t> parent;
+    if (const char* text = std::getenv(isolation::parent_variable)) {
+        if (const auto pid = parse_unsigned(text); pid && std::in_range<pid_t>(*pid)) {
+            parent = static_cast<pid_t>(*pid);
+        }
+    }
     ::unsetenv(isolation::invoke_variable);
-    isolation::die_with_parent();
+    ::unsetenv(isolation::parent_variable);
+    isolation::die_with_parent(parent);
     const auto test = std::find_if(table.begin(), table.end(),
                                    [&](const TestDescriptor& entry) { return entry.name == name; });
     if (test == table.end()) {
-        std::fprintf(stderr, "error: no test named `%s` in this executable\n", name.c_str());
+        const std::string line = fmt::format("error: no test named `{}` in this executable\n", printable(name));
+        std::fwrite(line.data(), 1, line.size(), stderr);
         return exit_failure;
     }
     return run_test_as_child(*test);
+}
+
+int run_main(std::span<const TestDescriptor> table, int argc, char** argv) {
+    std::vector<std::string_view> args;
+    for (int index = 0; index < argc; ++index) {
+        args.emplace_back(argv[index]);
+    }
+    // The request to run one test is the runner's own protocol, but the command line is still the user's:
+    // help and a malformed line are answered as in any run.
+    if (const char* requested = std::getenv(isolation::invoke_variable)) {
+        const auto command_line = parse_command_line(args);
+        if (command_line && std::holds_alternative<TestOptions>(*command_line)) {
+            return run_requested_test(table, requested);
+        }
+    }
+    const ConsoleWriters console{[](std::string_view text) { return write_flushed(stdout, text); },
+                                 [](std::string_view text) { return write_flushed(stderr, text); }};
+    return run_tests(table, args, process_environment(), console);
 }
 
 }  // namespace
@@ -70,24 +115,20 @@ RunEnvironment process_environment() {
     environment.test_time_unit = variable("OVRA_TEST_TIME_UNIT");
     environment.hardware_threads = std::max(std::thread::hardware_concurrency(), 1U);
     environment.stdout_is_terminal = ::isatty(STDOUT_FILENO) == 1;
+    environment.stdout_file = stdout_file();
     environment.now = std::chrono::system_clock::now();
     return environment;
 }
 
 int test_main(std::span<const TestDescriptor> table, int argc, char** argv) {
-    // A reader that went away is reported as a failed write (EPIPE), not a silent death by signal.
-    std::signal(SIGPIPE, SIG_IGN);
-    open_standard_descriptors();
-    if (const char* requested = std::getenv(isolation::invoke_variable)) {
-        return run_requested_test(table, requested);
+    make_process_state_sane();
+    try {
+        return run_main(table, argc, argv);
+    } catch (const std::bad_alloc&) {
+        // Past the run's own handling (its arguments, its environment): nothing here may allocate.
+        (void)!::write(STDERR_FILENO, out_of_memory_line.data(), out_of_memory_line.size());
+        return exit_failure;
     }
-    std::vector<std::string_view> args;
-    for (int index = 0; index < argc; ++index) {
-        args.emplace_back(argv[index]);
-    }
-    const ConsoleWriters console{[](std::string_view text) { return write_flushed(stdout, text); },
-                                 [](std::string_view text) { return write_flushed(stderr, text); }};
-    return run_tests(table, args, process_environment(), console);
 }
 
 }  // namespace ovra_runner

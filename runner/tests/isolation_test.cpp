@@ -3,7 +3,7 @@
 // killed while its child runs).
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,29 +204,139 @@ bool process_exists(pid_t pid) {
     return ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
-TEST(IsolatedRun, ASignalledParentTakesItsChildrenAlong) {
-    std::vector<std::string> storage{OVRA_RUNNER_ISOLATION_DEMO, "--isolate", "--exact", "k_sleeps"};
-    std::vector<char*> argv;
-    for (std::string& word : storage) {
-        argv.push_back(word.data());
+// This process becomes the subreaper of whatever its runners leave behind: an orphan is then this process's
+// child, which the checks below can see and reap.
+void adopt_orphans() {
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+}
+
+struct Orphans {
+    // Orphans that ended by exiting with one of the statuses a child uses to report its test.
+    int finished_tests = 0;
+    // Orphans still running at the deadline (then killed).
+    int left_running = 0;
+};
+
+// Reaps every orphan that comes to this process within `patience`.
+Orphans reap_orphans(std::chrono::milliseconds patience) {
+    Orphans orphans;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (true) {
+        int status = 0;
+        const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+        if (pid < 0) {
+            return orphans;  // ECHILD: none left
+        }
+        if (pid > 0) {
+            const bool reported = WIFEXITED(status) && (WEXITSTATUS(status) == isolation::child_passed_status ||
+                                                        WEXITSTATUS(status) == isolation::child_failed_status);
+            orphans.finished_tests += reported ? 1 : 0;
+            continue;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            for (const pid_t child : children_of(::getpid())) {
+                ::kill(child, SIGKILL);
+                ++orphans.left_running;
+            }
+            while (::waitpid(-1, nullptr, 0) > 0) {
+            }
+            return orphans;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    argv.push_back(nullptr);
-    std::string sleep = "DEMO_SLEEP_MS=60000";
-    std::vector<char*> envp{sleep.data(), nullptr};
-    pid_t parent = 0;
-    ASSERT_EQ(::posix_spawn(&parent, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
+}
+
+struct EndingCase {
+    const char* label;
+    // Ignored by the runner's parent before it starts, as `trap '' SIGNAL` leaves them.
+    std::vector<int> ignored;
+    // Sent to the runner together once its test's child (and the child's own child) runs.
+    std::vector<int> signals;
+    // Whether the runner must end by one of `signals` (the system delivers them in its own order) rather than
+    // finish its run and pass.
+    bool ended;
+};
+
+void PrintTo(const EndingCase& row, std::ostream* stream) {
+    *stream << row.label;
+}
+
+class EndedRunner : public ::testing::TestWithParam<EndingCase> {};
+
+// However a runner ends, no child of its outlives it, nor anything such a child started; a signal that was
+// ignored when it started stays ignored.
+TEST_P(EndedRunner, LeavesNoProcessBehind) {
+    const EndingCase& row = GetParam();
+    adopt_orphans();
+    ovra_test_support::ChildOptions options;
+    options.ignored_signals = row.ignored;
+    // A run that must finish does so soon; one that must be ended runs a child that started a process too.
+    const bool ended = row.ended;
+    options.environment = {ended ? "DEMO_SLEEP_MS=60000" : "DEMO_SLEEP_MS=1500"};
+    if (ended) {
+        options.environment.emplace_back("DEMO_GRANDCHILD=1");
+    }
+    ovra_test_support::StartedChild runner =
+        ovra_test_support::start_child(OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--exact", "k_sleeps"}, options);
+    ASSERT_GT(runner.pid, 0) << runner.error;
     std::vector<pid_t> children;
-    for (int attempt = 0; attempt < 500 && children.empty(); ++attempt) {
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        children = children_of(runner.pid);
+        // The child's own child is left to this process as soon as the shell that started it has gone.
+        if (children.size() == 1 && (!ended || children_of(::getpid()).size() == 2)) {
+            break;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        children = children_of(parent);
     }
     ASSERT_EQ(children.size(), 1U);
-    ::kill(parent, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(::waitpid(parent, &status, 0), parent);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    // Reaped by the parent before it died: not even a zombie is left.
-    EXPECT_FALSE(process_exists(children.front()));
+    for (const int signal_number : row.signals) {
+        ::kill(runner.pid, signal_number);
+    }
+    const ovra_test_support::ChildOutcome outcome = ovra_test_support::finish_child(runner);
+    if (!ended) {
+        EXPECT_EQ(outcome.status, 0) << outcome.out << outcome.err;
+    } else {
+        EXPECT_NE(std::find(row.signals.begin(), row.signals.end(), outcome.signal), row.signals.end())
+            << outcome.signal << " " << outcome.status << outcome.err;
+        // Reaped by the runner before it died: not even a zombie is left for this process to reap.
+        EXPECT_FALSE(process_exists(children.front()));
+    }
+    const Orphans orphans = reap_orphans(std::chrono::seconds(3));
+    EXPECT_EQ(orphans.left_running, 0);
+    EXPECT_EQ(orphans.finished_tests, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, EndedRunner,
+    ::testing::Values(EndingCase{"terminated", {}, {SIGTERM}, true}, EndingCase{"interrupted", {}, {SIGINT}, true},
+                      EndingCase{"hung_up", {}, {SIGHUP}, true}, EndingCase{"quit", {}, {SIGQUIT}, true},
+                      EndingCase{"storm", {}, {SIGTERM, SIGINT, SIGTERM, SIGHUP, SIGTERM, SIGQUIT}, true},
+                      EndingCase{"terminate_ignored", {SIGTERM}, {SIGTERM}, false},
+                      EndingCase{"children_ignored", {SIGCHLD}, {}, false}),
+    [](const ::testing::TestParamInfo<EndingCase>& info) { return std::string(info.param.label); });
+
+// A runner killed outright cannot end its children itself; each child must notice, even when it was started
+// a moment before and a subreaper rather than init takes it over. Killed at many moments around a child's
+// start, no runner may leave a child that goes on to run its test (which takes longer than any of the moments,
+// so no child can have finished it before).
+TEST(KilledRunner, LeavesNoChildToFinishItsTest) {
+    adopt_orphans();
+    ovra_test_support::ChildOptions options;
+    options.environment = {"DEMO_SLEEP_MS=300", "DEMO_START_DELAY_MS=20"};
+    Orphans total;
+    for (int delay_ms = 20; delay_ms < 60; delay_ms += 2) {
+        ovra_test_support::StartedChild runner =
+            ovra_test_support::start_child(OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--exact", "k_sleeps"}, options);
+        ASSERT_GT(runner.pid, 0) << runner.error;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+        ::kill(runner.pid, SIGKILL);
+        (void)ovra_test_support::finish_child(runner);
+        const Orphans orphans = reap_orphans(std::chrono::seconds(3));
+        total.finished_tests += orphans.finished_tests;
+        total.left_running += orphans.left_running;
+    }
+    EXPECT_EQ(total.finished_tests, 0);
+    EXPECT_EQ(total.left_running, 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -36,6 +37,10 @@ Status throws_a_standard_exception() {
 
 Status throws_something_else() {
     throw 42;
+}
+
+Status runs_out_of_memory() {
+    throw std::bad_alloc();
 }
 
 Status sleeps_long() {
@@ -110,16 +115,20 @@ TEST(Failures, StayWithTheTestThatRaisedThem) {
                                           .end_col = 15,
                                           .function = throws_something_else},
                            TestDescriptor{.name = "x::c_passes", .function = passes},
-                           TestDescriptor{.name = "x::d_no_function"}};
+                           TestDescriptor{.name = "x::d_no_function"},
+                           TestDescriptor{.name = "x::e_out_of_memory", .function = runs_out_of_memory}};
     const RunOutput output = run_table(table, {"--test-threads", "2"});
     EXPECT_EQ(output.status, 101);
+    EXPECT_NE(output.out.find("---- x::e_out_of_memory stdout ----\nnote: test ran out of memory\n"),
+              std::string::npos)
+        << output.out;
     EXPECT_NE(output.out.find("' ("), std::string::npos);
     EXPECT_NE(output.out.find(") panicked at x.cpp:3:8:\nescaped exception\n"), std::string::npos)
         << output.out;
     EXPECT_NE(output.out.find(") panicked at x.cpp:9:8:\nunknown exception\n"), std::string::npos)
         << output.out;
     EXPECT_NE(output.out.find("test has no function\n"), std::string::npos) << output.out;
-    EXPECT_NE(output.out.find("1 passed; 3 failed;"), std::string::npos) << output.out;
+    EXPECT_NE(output.out.find("1 passed; 4 failed;"), std::string::npos) << output.out;
 }
 
 TEST(Capture, IsBypassedWithNoCaptureOnTheMatchingSide) {

@@ -40,7 +40,7 @@ std::array<std::atomic<pid_t>, 256> running_children{};
 // started just before the signal is not missed.
 std::atomic<int> spawns_in_flight{0};
 
-constexpr std::array<int, 3> ending_signals{SIGINT, SIGTERM, SIGHUP};
+constexpr std::array<int, 4> ending_signals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 sigset_t ending_signal_set() {
     sigset_t set;
@@ -69,7 +69,16 @@ void forget_child(pid_t pid) {
     }
 }
 
+// Set by the first ending signal. Another one, delivered meanwhile to another thread, must not end the
+// process while the first is still killing the children it took off the list.
+std::atomic<bool> ending{false};
+
 extern "C" void end_children_and_die(int signal_number) {
+    if (ending.exchange(true)) {
+        while (true) {
+            ::pause();
+        }
+    }
     const int saved_errno = errno;
     // A spawning thread holds these signals, so it is never the one waiting here.
     while (spawns_in_flight.load() > 0) {
@@ -129,13 +138,16 @@ std::expected<Pipe, std::string> make_pipe() {
 
 std::vector<std::string> child_environment(std::string_view test_name) {
     std::vector<std::string> entries;
-    const std::string prefix = fmt::format("{}=", invoke_variable);
+    const std::string invoke = fmt::format("{}=", invoke_variable);
+    const std::string parent = fmt::format("{}=", parent_variable);
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!std::string_view(*entry).starts_with(prefix)) {
-            entries.emplace_back(*entry);
+        const std::string_view text(*entry);
+        if (!text.starts_with(invoke) && !text.starts_with(parent)) {
+            entries.emplace_back(text);
         }
     }
-    entries.push_back(fmt::format("{}{}", prefix, test_name));
+    entries.push_back(invoke + std::string(test_name));
+    entries.push_back(fmt::format("{}{}", parent, ::getpid()));
     return entries;
 }
 
@@ -260,7 +272,8 @@ ChildEnd watch(pid_t pid, std::array<Descriptor, 2>& streams, std::array<std::st
 void end_children_with_this_process() {
     struct sigaction action {};
     action.sa_handler = end_children_and_die;
-    ::sigemptyset(&action.sa_mask);
+    // One ending signal at a time on the thread that handles it.
+    action.sa_mask = ending_signal_set();
     for (const int signal_number : ending_signals) {
         struct sigaction previous {};
         ::sigaction(signal_number, nullptr, &previous);
@@ -335,10 +348,11 @@ std::expected<ChildRun, std::string> run_test_in_child(const ChildRequest& reque
     return run;
 }
 
-void die_with_parent() {
+void die_with_parent(std::optional<pid_t> parent) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    // A parent that went between the spawn and the line above has left this child to init.
-    if (::getppid() == 1) {
+    // A parent that went between the spawn and the line above has left this child to init or to a
+    // subreaper, whose end the death signal does not follow.
+    if (parent && ::getppid() != *parent) {
         ::_exit(EXIT_FAILURE);
     }
 }

@@ -2,6 +2,8 @@
 // and make sure no child outlives the run.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <expected>
 #include <optional>
@@ -13,6 +15,8 @@ namespace ovra_runner::isolation {
 
 // Names the one test a re-executed child runs; its absence means a normal run.
 inline constexpr const char* invoke_variable = "OVRA_TEST_INVOKE";
+// The process id of the runner that started the child.
+inline constexpr const char* parent_variable = "OVRA_TEST_PARENT";
 
 struct ChildRequest {
     std::string_view test_name;
@@ -43,11 +47,12 @@ struct ChildRun {
 };
 
 // Starts the child, waits for it and returns how it ended; the error is why it could not be started. From
-// the first call on, SIGINT, SIGTERM and SIGHUP end (and reap) the running children before this process ends
-// as the signal asks.
+// the first call on, SIGINT, SIGTERM, SIGHUP and SIGQUIT (those not ignored when it is made) end and reap the
+// running children, with whatever they started, before this process ends as the signal asks.
 std::expected<ChildRun, std::string> run_test_in_child(const ChildRequest& request);
 
-// In a child, first thing: dies with its parent even when the parent is killed outright.
-void die_with_parent();
+// In a child, first thing: dies with its parent even when the parent is killed outright. `parent` is the
+// runner that started it, when known; a child that has already lost it exits at once.
+void die_with_parent(std::optional<pid_t> parent);
 
 }  // namespace ovra_runner::isolation

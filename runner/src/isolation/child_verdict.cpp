@@ -18,6 +18,9 @@ struct VerdictOfEnd {
         if (exited.code == child_failed_status) {
             return {};
         }
+        if (exited.code == child_out_of_memory_status) {
+            return {false, std::string(out_of_memory_note), {}};
+        }
         return {false, fmt::format("got unexpected return code {}", exited.code), {}};
     }
     ChildVerdict operator()(const ChildSignalled& signalled) const {

@@ -15,6 +15,9 @@ namespace ovra_runner::isolation {
 // error). Any other ending is the test's own doing: a crash, an exit, a kill.
 inline constexpr int child_passed_status = 57;
 inline constexpr int child_failed_status = 58;
+// The test could not get the memory it asked for; in this process too, that fails it with this note.
+inline constexpr int child_out_of_memory_status = 59;
+inline constexpr std::string_view out_of_memory_note = "test ran out of memory";
 
 struct ChildVerdict {
     bool passed = false;

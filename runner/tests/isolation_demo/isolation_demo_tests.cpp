@@ -72,6 +72,10 @@ Status j_should_panic() {
 // DEMO_SLEEP_MS makes it as slow as a check of a time limit needs.
 Status k_sleeps() {
     const char* sleep = std::getenv("DEMO_SLEEP_MS");
+    // DEMO_GRANDCHILD leaves a process of its own running in the background, as a test starting a server would.
+    if (std::getenv("DEMO_GRANDCHILD") != nullptr && std::system("sleep 60 &") != 0) {
+        return std::unexpected(runner::make_error("cannot start a process in the background"));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(sleep == nullptr ? 300 : std::atoll(sleep)));
     return {};
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <expected>
 #include <functional>
 #include <optional>
@@ -11,6 +12,14 @@
 #include <string_view>
 
 namespace ovra_runner {
+
+// A file as the system knows it, whichever path names it.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
 
 struct RunEnvironment {
     // Value of OVRA_TEST_THREADS: the worker count when `--test-threads` is not given.
@@ -21,6 +30,8 @@ struct RunEnvironment {
     std::size_t hardware_threads = 1;
     // Whether standard output is a terminal (colour with `--color auto`).
     bool stdout_is_terminal = false;
+    // The file standard output writes to: `--logfile` may not name it as well.
+    std::optional<FileIdentity> stdout_file;
     // Seeds `--shuffle` when no `--shuffle-seed` is given.
     std::chrono::system_clock::time_point now{};
     // A test still running after this long is reported once.
