@@ -28,6 +28,8 @@ endif()
 add_library(ovra_openblas INTERFACE)
 target_include_directories(ovra_openblas SYSTEM INTERFACE "${OVRA_OPENBLAS_SERIAL_HEADERS}")
 target_link_libraries(ovra_openblas INTERFACE "${ovra_openblas_library}" m)
+# The host product guards against OpenBLAS's endless retry of a refused work buffer (diagnostic.cpp).
+target_compile_definitions(ovra_openblas INTERFACE OVRA_BLAS_OPENBLAS=1)
 
 if(OVRA_BUILD_TESTS)
   find_package(GTest REQUIRED)

@@ -88,8 +88,8 @@ struct StdoutPlan {
     int capture_fd = -1;
 };
 
-std::optional<StdoutPlan> plan_stdout(ChildStdout mode) {
-    switch (mode) {
+std::optional<StdoutPlan> plan_stdout(const ChildOptions& options) {
+    switch (options.stdout_mode) {
         case ChildStdout::Captured: {
             const Pipe pipe = make_pipe();
             if (pipe.read_end < 0) {
@@ -111,6 +111,13 @@ std::optional<StdoutPlan> plan_stdout(ChildStdout mode) {
             }
             ::close(pipe.read_end);
             return StdoutPlan{pipe.write_end, -1};
+        }
+        case ChildStdout::File: {
+            const int fd = ::open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0) {
+                return std::nullopt;
+            }
+            return StdoutPlan{fd, -1};
         }
         case ChildStdout::Closed:
             break;
@@ -166,8 +173,8 @@ std::optional<StdoutPlan> plan_stdout(ChildStdout mode) {
 
 }  // namespace
 
-ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
-                       const ChildOptions& options) {
+StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
+                         const ChildOptions& options) {
     std::vector<std::string> argv_storage{program};
     argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
     // A variable the caller sets replaces the inherited one: with two entries, getenv finds the first.
@@ -186,12 +193,13 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
     std::vector<char*> argv = pointers_to(argv_storage);
     std::vector<char*> envp = pointers_to(env_storage);
 
-    ChildOutcome outcome;
-    const std::optional<StdoutPlan> out_plan = plan_stdout(options.stdout_mode);
+    StartedChild child;
+    child.deadline = std::chrono::steady_clock::now() + options.deadline;
+    const std::optional<StdoutPlan> out_plan = plan_stdout(options);
     const Pipe err_pipe = make_pipe();
     if (!out_plan || err_pipe.read_end < 0) {
-        outcome.err = "cannot create pipes";
-        return outcome;
+        child.error = "cannot create pipes";
+        return child;
     }
     pid_t pid = 0;
     int spawned = 0;
@@ -223,29 +231,45 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
             ::close(out_plan->capture_fd);
         }
         ::close(err_pipe.read_end);
-        outcome.err = "cannot start " + program;
+        child.error = "cannot start " + program;
+        return child;
+    }
+    child.pid = pid;
+    child.streams = {out_plan->capture_fd, err_pipe.read_end};
+    return child;
+}
+
+ChildOutcome finish_child(StartedChild& child) {
+    ChildOutcome outcome;
+    if (child.pid < 0) {
+        outcome.err = child.error;
         return outcome;
     }
-
-    std::array<int, 2> streams{out_plan->capture_fd, err_pipe.read_end};
-    const bool finished =
-        drain(streams, outcome.out, outcome.err, std::chrono::steady_clock::now() + options.deadline);
+    const bool finished = drain(child.streams, outcome.out, outcome.err, child.deadline);
     if (!finished) {
-        ::kill(pid, SIGKILL);
+        ::kill(child.pid, SIGKILL);
         outcome.timed_out = true;
     }
     int wait_status = 0;
-    while (::waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(child.pid, &wait_status, 0) < 0 && errno == EINTR) {
     }
+    child.pid = -1;
     // Streams a killed child left open; their unread rest does not matter.
-    for (const int fd : streams) {
+    for (int& fd : child.streams) {
         if (fd >= 0) {
             ::close(fd);
+            fd = -1;
         }
     }
     outcome.status = !outcome.timed_out && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     outcome.signal = !outcome.timed_out && WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     return outcome;
+}
+
+ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
+                       const ChildOptions& options) {
+    StartedChild child = start_child(program, arguments, options);
+    return finish_child(child);
 }
 
 ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,

@@ -1,7 +1,12 @@
 #include "ovra/trivial_test/diagnostic.hpp"
 
+#include <sys/mman.h>
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include <cblas.h>
@@ -65,6 +70,37 @@ constexpr bool readable(std::size_t elements, std::uint64_t rows, std::uint64_t 
     return {};
 }
 
+#if defined(OVRA_BLAS_OPENBLAS)
+// OpenBLAS maps a work buffer of 128 MiB the first time a thread needs one (and keeps it for later products)
+// and, when the system refuses the mapping, tries again for ever. Under an address-space limit
+// (`ulimit -v`) a thread's first product makes sure that such a mapping can be made now, so that a limit too
+// tight for OpenBLAS fails the product instead of hanging it.
+constexpr std::size_t blas_work_buffer_bytes = std::size_t{128} << 20;
+
+bool address_space_limited() {
+    static const bool limited = [] {
+        rlimit limit{};
+        return ::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY;
+    }();
+    return limited;
+}
+
+thread_local bool blas_work_buffer_checked = false;
+
+[[gnu::cold]] [[gnu::noinline]] Status check_blas_work_buffer() {
+    void* const probe = ::mmap(nullptr, blas_work_buffer_bytes, PROT_NONE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (probe == MAP_FAILED) {
+        return std::unexpected(make_error(fmt::format(
+            "host GEMM: OpenBLAS cannot map its {} MiB work buffer: {}", blas_work_buffer_bytes >> 20,
+            std::strerror(errno))));
+    }
+    ::munmap(probe, blas_work_buffer_bytes);
+    blas_work_buffer_checked = true;
+    return {};
+}
+#endif
+
 }  // namespace
 
 Status host_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
@@ -100,6 +136,13 @@ Status host_sgemm(std::span<const float> left, std::span<const float> right, std
         return unreadable_operand("right", right.size(), right_rows, right_columns, right_stride);
     }
 
+#if defined(OVRA_BLAS_OPENBLAS)
+    if (!blas_work_buffer_checked && address_space_limited()) [[unlikely]] {
+        if (Status checked = check_blas_work_buffer(); !checked) {
+            return checked;
+        }
+    }
+#endif
     const auto n = static_cast<std::int32_t>(columns);
     cblas_sgemm(CblasRowMajor, transpose_left ? CblasTrans : CblasNoTrans,
                 transpose_right ? CblasTrans : CblasNoTrans, static_cast<std::int32_t>(rows), n,

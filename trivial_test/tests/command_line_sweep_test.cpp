@@ -91,6 +91,10 @@ const std::vector<BadInput>& bad_inputs() {
         {{}, {"OVRA_TEST_THREADS=0"}},
         {{}, {"OVRA_TEST_THREADS=-3"}},
         {{}, {"OVRA_TEST_THREADS="}},
+        // The variable that starts an isolated test's child is the runner's own; it does not make a malformed
+        // command line acceptable, and its value is quoted back safely.
+        {{"--bogus"}, {"OVRA_TEST_INVOKE=tests::randomized_binding_values_follow_logical_slice_order"}},
+        {{}, {"OVRA_TEST_INVOKE=\x1b[31mno\ntest"}},
     };
     return rows;
 }
@@ -108,6 +112,7 @@ TEST_P(MalformedCommandLine, PrintsOneErrorLineAndExits101) {
     EXPECT_TRUE(outcome.err.starts_with("error: ")) << describe(input) << outcome.err;
     ASSERT_FALSE(outcome.err.empty());
     EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << describe(input) << outcome.err;
+    EXPECT_EQ(outcome.err.find('\x1b'), std::string::npos) << describe(input) << outcome.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sweep, MalformedCommandLine, ::testing::ValuesIn(bad_inputs()));
@@ -187,6 +192,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {"OVRA_TEST_TIME_UNIT=9223372036854776,9223372036854776"},
                     "test result: ok. 3 passed; 0 failed;"},
         // Tests a filter leaves out are not skipped ones.
-        ReportedRun{{"gelu", "--format", "junit"}, {}, "failures=\"0\" tests=\"1\" skipped=\"0\" >"}));
+        ReportedRun{{"gelu", "--format", "junit"}, {}, "failures=\"0\" tests=\"1\" skipped=\"0\" >"},
+        // Help is help, even where a runner's child would run its test.
+        ReportedRun{{"--help"},
+                    {"OVRA_TEST_INVOKE=tests::randomized_binding_values_follow_logical_slice_order"},
+                    "Usage: "}));
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
+#include <array>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -31,6 +32,8 @@ enum class ChildStdout {
     ClosedPipe,
     // Descriptor 1 closed (`>&-`).
     Closed,
+    // The file at `ChildOptions::stdout_path`, created or emptied first.
+    File,
 };
 
 // A user to run the child as, with a limit on that user's processes and threads (RLIMIT_NPROC). Needs root.
@@ -52,6 +55,7 @@ struct ChildOptions {
     // A child still running then is killed.
     std::chrono::milliseconds deadline{std::chrono::seconds(60)};
     ChildStdout stdout_mode = ChildStdout::Captured;
+    std::string stdout_path;
     std::optional<ChildUser> user;
     std::vector<ResourceLimit> limits;
     // Signals the child starts with ignored, as a shell's `trap '' SIGNAL` leaves them.
@@ -66,6 +70,20 @@ inline constexpr int could_not_start_status = 127;
 // `options.environment`.
 ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
                        const ChildOptions& options);
+
+// A child started by `start_child` and not yet waited for: for tests that act on it while it runs.
+struct StartedChild {
+    // -1 when it could not be started; `error` then says why.
+    pid_t pid = -1;
+    std::array<int, 2> streams{-1, -1};
+    std::chrono::steady_clock::time_point deadline;
+    std::string error;
+};
+
+// `run_child` in two halves: start the child, then read its streams and wait for it.
+StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
+                         const ChildOptions& options);
+ChildOutcome finish_child(StartedChild& child);
 
 ChildOutcome run_child(const std::string& program, const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment = {},
