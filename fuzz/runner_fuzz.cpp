@@ -24,9 +24,10 @@
 #include "fuzz_input.hpp"
 #include "ovra/runner/capture.hpp"
 #include "ovra/runner/check.hpp"
-#include "ovra/runner/options.hpp"
 #include "ovra/runner/runner.hpp"
 #include "ovra/runner/test_descriptor.hpp"
+// The runner's own command-line parser, to check the defusing below against it.
+#include "options.hpp"
 
 namespace {
 
@@ -113,10 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto shown = [&] { return fmt::format("arguments {}", arguments); };
 
     // The defusing above must agree with the parser; if it ever does not, stop before any file is opened.
-    const auto parsed = ovra_runner::parse_command_line(args);
+    const auto parsed = ovra_runner::parse_command_line(args, fixed_environment());
     if (parsed) {
-        if (const auto* options = std::get_if<ovra_runner::TestOptions>(&*parsed)) {
-            require(!options->logfile || options->logfile->empty() || *options->logfile == harmless_log,
+        if (const auto* plan = std::get_if<ovra_runner::RunPlan>(&*parsed)) {
+            require(!plan->logfile || plan->logfile->empty() || *plan->logfile == harmless_log,
                     "a log file name escaped the fuzz target's defusing", shown);
         }
     }

@@ -25,11 +25,11 @@ void write_test_output(OutputStream stream, std::string_view text) {
         current_sink.captured->append(text);
         return;
     }
-    if (current_sink.terminal != nullptr) {
+    if (current_sink.console != nullptr) {
         if (stream == OutputStream::Stdout) {
-            write_out(*current_sink.terminal, text);
+            write_out(*current_sink.console, text);
         } else {
-            write_err(*current_sink.terminal, text);
+            write_err(*current_sink.console, text);
         }
         return;
     }

@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "terminal.hpp"
+#include "console.hpp"
 
 namespace ovra_runner {
 
-// Exactly one of the two is set: captured text of both streams, or the terminal to pass text on to.
+// Exactly one of the two is set: captured text of both streams, or the console to pass text on to.
 struct TestOutputSink {
     std::string* captured = nullptr;
-    Terminal* terminal = nullptr;
+    Console* console = nullptr;
 };
 
 struct CaptureScope {

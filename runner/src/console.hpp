@@ -1,17 +1,36 @@
-// Turns the run loop's events into a report through the plan's formatter, and lists tests.
+// The runner's two output streams, shared by the thread that reports and, with `--no-capture`, by the tests'
+// threads; a lock keeps every piece of text whole.
 #pragma once
 
-#include "log_file.hpp"
-#include "run_plan.hpp"
-#include "run_state.hpp"
-#include "terminal.hpp"
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+#include "ovra/runner/run_environment.hpp"
 
 namespace ovra_runner {
 
-// Runs and reports the plan's tests; true when none failed. `log` is the `--logfile` file or null. A failed
-// write to either is kept in the terminal (see `report_failure`).
-bool report_run(RunState& state, LogFile* log);
+struct Console {
+    ConsoleWriters writers;
+    bool use_color = false;
+    std::mutex mutex;
+    // The first write of the report (stdout side or log file) that failed; once set, nothing more is written
+    // to the stdout side and the run ends with this error.
+    std::optional<IoError> failed_write;
+};
 
-void report_listing(const RunPlan& plan, Terminal& terminal, LogFile* log);
+void write_out(Console& console, std::string_view text);
+void write_err(Console& console, std::string_view text);
+
+// Keeps `error` as the run's failed write unless an earlier one is kept already.
+void record_failed_write(Console& console, IoError error);
+
+// The first failed write of the report, if any.
+std::optional<IoError> first_failed_write(Console& console);
+
+enum class Color { Red, Green, Yellow, Cyan };
+
+// `text` in `color` when colour is on, with the escape bytes of an xterm-like terminal.
+void write_colored(Console& console, std::string_view text, Color color);
 
 }  // namespace ovra_runner

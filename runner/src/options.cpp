@@ -1,8 +1,10 @@
-#include "ovra/runner/options.hpp"
+#include "options.hpp"
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstddef>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -12,45 +14,298 @@ namespace ovra_runner {
 
 namespace {
 
-enum class Arity { Flag, Value };
-enum class Repeat { Once, Many };
+using Outcome = std::expected<void, std::string>;
 
-struct OptionRow {
-    char short_name;  // '\0' when the option has none
-    std::string_view long_name;
-    Arity arity;
-    Repeat repeat;
-};
+// A count of at least 1 given as the value of `--option`, with the standard runner's wording of what is
+// wrong with it.
+std::expected<std::uint64_t, std::string> option_count(std::string_view option, std::string_view text) {
+    const auto count = parse_unsigned(text);
+    if (!count) {
+        return std::unexpected(
+            fmt::format("argument for --{} must be a number > 0 (error: {})", option, describe(count.error())));
+    }
+    if (*count == 0) {
+        return std::unexpected(fmt::format("argument for --{} must not be 0", option));
+    }
+    return *count;
+}
 
-// Messages name an option by its long name, or by its letter when it has none. Duplicates are reported in
-// table order.
-constexpr auto option_table = std::to_array<OptionRow>({
-    {'\0', "include-ignored", Arity::Flag, Repeat::Once},
-    {'\0', "ignored", Arity::Flag, Repeat::Once},
-    {'\0', "force-run-in-process", Arity::Flag, Repeat::Once},
-    {'\0', "exclude-should-panic", Arity::Flag, Repeat::Once},
-    {'\0', "test", Arity::Flag, Repeat::Once},
-    {'\0', "bench", Arity::Flag, Repeat::Once},
-    {'\0', "list", Arity::Flag, Repeat::Once},
-    {'\0', "fail-fast", Arity::Flag, Repeat::Once},
-    {'h', "help", Arity::Flag, Repeat::Once},
-    {'\0', "logfile", Arity::Value, Repeat::Once},
-    {'\0', "no-capture", Arity::Flag, Repeat::Once},
-    {'\0', "nocapture", Arity::Flag, Repeat::Once},
-    {'\0', "test-threads", Arity::Value, Repeat::Once},
-    {'\0', "skip", Arity::Value, Repeat::Many},
-    {'q', "quiet", Arity::Flag, Repeat::Once},
-    {'\0', "exact", Arity::Flag, Repeat::Once},
-    {'\0', "color", Arity::Value, Repeat::Once},
-    {'\0', "format", Arity::Value, Repeat::Once},
-    {'\0', "show-output", Arity::Flag, Repeat::Once},
-    {'Z', "", Arity::Value, Repeat::Once},
-    {'\0', "report-time", Arity::Flag, Repeat::Once},
-    {'\0', "ensure-time", Arity::Flag, Repeat::Once},
-    {'\0', "shuffle", Arity::Flag, Repeat::Once},
-    {'\0', "shuffle-seed", Arity::Value, Repeat::Once},
-    {'\0', "isolate", Arity::Flag, Repeat::Once},
-    {'\0', "timeout", Arity::Value, Repeat::Once},
+Outcome set_test_threads(RunPlan& plan, const OptionInput& input) {
+    const auto count = option_count("test-threads", input.values.front());
+    if (!count) {
+        return std::unexpected(count.error());
+    }
+    plan.workers = *count;
+    return {};
+}
+
+// OVRA_TEST_THREADS where `--test-threads` is absent, else the hardware's threads.
+Outcome default_test_threads(RunPlan& plan, const OptionInput& input) {
+    if (!input.variable) {
+        plan.workers = std::max<std::size_t>(input.environment.hardware_threads, 1);
+        return {};
+    }
+    const auto count = parse_unsigned(*input.variable);
+    if (!count || *count == 0) {
+        return std::unexpected(
+            fmt::format("OVRA_TEST_THREADS is `{}`, should be a positive integer.", *input.variable));
+    }
+    plan.workers = *count;
+    return {};
+}
+
+Outcome set_shuffle_seed(RunPlan& plan, const OptionInput& input) {
+    const auto seed = parse_unsigned(input.values.front());
+    if (!seed) {
+        return std::unexpected(
+            fmt::format("argument for --shuffle-seed must be a number (error: {})", describe(seed.error())));
+    }
+    plan.shuffle_seed = *seed;
+    return {};
+}
+
+// `--shuffle` takes its seed from the clock; `--shuffle-seed`, set after it, overrides it.
+Outcome set_shuffle(RunPlan& plan, const OptionInput& input) {
+    const auto nanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(input.environment.now.time_since_epoch()).count();
+    plan.shuffle_seed = nanoseconds < 0 ? 0 : static_cast<std::uint64_t>(nanoseconds);
+    return {};
+}
+
+Outcome set_run_ignored(RunPlan& plan, const OptionInput& input, RunIgnored which) {
+    if (input.given("include-ignored") && input.given("ignored")) {
+        return std::unexpected(std::string("the options --include-ignored and --ignored are mutually exclusive"));
+    }
+    plan.selection.run_ignored = which;
+    return {};
+}
+
+// Isolation is asked for by `--isolate` and `--timeout`; `--force-run-in-process` wins over both.
+Outcome isolate(RunPlan& plan, const OptionInput& input, std::optional<std::chrono::seconds> timeout) {
+    if (!input.given("force-run-in-process")) {
+        plan.strategy = Isolated{std::string(input.program), timeout};
+    }
+    return {};
+}
+
+Outcome set_timeout(RunPlan& plan, const OptionInput& input) {
+    const auto seconds = option_count("timeout", input.values.front());
+    if (!seconds) {
+        return std::unexpected(seconds.error());
+    }
+    constexpr auto longest = static_cast<std::uint64_t>(std::chrono::seconds::max().count());
+    return isolate(plan, input,
+                   std::chrono::seconds(static_cast<std::chrono::seconds::rep>(std::min(*seconds, longest))));
+}
+
+// Colour with `auto` only where a terminal shows the report alone: tests' own output passed through would
+// interleave with escape sequences.
+void apply_color(RunPlan& plan, const OptionInput& input, std::string_view value) {
+    plan.use_color = value == "always" ||
+                     (value == "auto" && plan.display.capture && input.environment.stdout_is_terminal);
+}
+
+Outcome set_color(RunPlan& plan, const OptionInput& input) {
+    const std::string& value = input.values.front();
+    if (value != "auto" && value != "always" && value != "never") {
+        return std::unexpected(
+            fmt::format("argument for --color must be auto, always, or never (was {})", value));
+    }
+    apply_color(plan, input, value);
+    return {};
+}
+
+Outcome set_format(RunPlan& plan, const OptionInput& input) {
+    constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{{{"pretty", OutputFormat::Pretty},
+                                                                                 {"terse", OutputFormat::Terse},
+                                                                                 {"json", OutputFormat::Json},
+                                                                                 {"junit", OutputFormat::Junit}}};
+    const std::string& value = input.values.front();
+    const auto format = std::find_if(formats.begin(), formats.end(),
+                                     [&](const auto& entry) { return entry.first == value; });
+    if (format == formats.end()) {
+        return std::unexpected(
+            fmt::format("argument for --format must be pretty, terse, json or junit (was {})", value));
+    }
+    plan.format = format->second;
+    return {};
+}
+
+// OVRA_TEST_TIME_UNIT, read only where a time option asks for limits.
+Outcome set_time_unit(RunPlan& plan, const OptionInput& input) {
+    if (!plan.time_limits || !input.variable) {
+        return {};
+    }
+    const auto threshold = parse_threshold(*input.variable);
+    if (!threshold) {
+        return std::unexpected(threshold.error());
+    }
+    plan.time_limits->unit = *threshold;
+    return {};
+}
+
+Outcome enable_time_limits(RunPlan& plan, bool enforce) {
+    if (!plan.time_limits) {
+        plan.time_limits = TimeOptions{};
+    }
+    // Enforcing limits implies showing times, so that a test failing on time is never a surprise.
+    plan.time_limits->error_on_excess = plan.time_limits->error_on_excess || enforce;
+    return {};
+}
+
+// The standard runner's options in its help order, then the ones of this runner, which run tests in
+// processes of their own. An option with several letters of help keeps the line breaks of the standard
+// runner's text.
+constexpr auto rows = std::to_array<OptionRow>({
+    {.name = "include-ignored",
+     .help = "Run ignored and not ignored tests",
+     .order = 3,
+     .given = [](RunPlan& plan, const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Yes); }},
+    {.name = "ignored",
+     .help = "Run only ignored tests",
+     .order = 3,
+     .given = [](RunPlan& plan, const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Only); }},
+    // Wins over --isolate and --timeout, which look for it.
+    {.name = "force-run-in-process",
+     .help = "Run tests in this process even when --isolate or\n--timeout is given"},
+    {.name = "isolate",
+     .help = "Run each test in a child process of its own, so that\na crash, an exit or a hang fails only that test",
+     .given = [](RunPlan& plan, const OptionInput& input) { return isolate(plan, input, std::nullopt); }},
+    {.name = "timeout",
+     .hint = "SECONDS",
+     .help = "Fail a test that runs longer than SECONDS and end its\nprocess; implies --isolate",
+     .order = 5,
+     .given = set_timeout},
+    {.name = "exclude-should-panic",
+     .help = "Excludes tests marked as should_panic",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.selection.exclude_should_panic = true;
+         return {};
+     }},
+    {.name = "test", .help = "Run tests and not benchmarks"},
+    {.name = "bench",
+     .help = "Run benchmarks instead of tests",
+     .given = [](RunPlan& plan, const OptionInput& input) -> Outcome {
+         plan.selection.ignore_all = !input.given("test");
+         return {};
+     }},
+    {.name = "list",
+     .help = "List all tests and benchmarks",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.action = PlanAction::List;
+         return {};
+     }},
+    {.name = "fail-fast",
+     .help = "Don't start new tests after the first failure",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.fail_fast = true;
+         return {};
+     }},
+    {.letter = 'h', .name = "help", .help = "Display this message"},
+    {.name = "logfile",
+     .hint = "PATH",
+     .help = "Write logs to the given file (deprecated)",
+     .warning = "warning: `--logfile` is deprecated\n",
+     .given = [](RunPlan& plan, const OptionInput& input) -> Outcome {
+         plan.logfile = input.values.front();
+         return {};
+     }},
+    {.name = "no-capture",
+     .help = "don't capture stdout/stderr of each task, allow\nprinting directly",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.display.capture = false;
+         return {};
+     }},
+    // The standard runner's older spelling, which its help no longer shows.
+    {.name = "nocapture",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.display.capture = false;
+         return {};
+     }},
+    {.name = "test-threads",
+     .hint = "n_threads",
+     .help = "Number of threads used for running tests in parallel",
+     .variable = "OVRA_TEST_THREADS",
+     .order = 4,
+     .given = set_test_threads,
+     .absent = default_test_threads},
+    {.name = "skip",
+     .hint = "FILTER",
+     .repeat = Repeat::Many,
+     .help = "Skip tests whose names contain FILTER (this flag can\nbe used multiple times)",
+     .given = [](RunPlan& plan, const OptionInput& input) -> Outcome {
+         plan.selection.skip.assign(input.values.begin(), input.values.end());
+         return {};
+     }},
+    {.letter = 'q',
+     .name = "quiet",
+     .help = "Display one character per test instead of one line.\nAlias to --format=terse",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.format = OutputFormat::Terse;
+         return {};
+     }},
+    {.name = "exact",
+     .help = "Exactly match filters rather than by substring",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.selection.exact = true;
+         return {};
+     }},
+    {.name = "color",
+     .hint = "auto|always|never",
+     .help = "Configure coloring of output:\nauto = colorize if stdout is a tty and tests are run\non serially "
+             "(default);\nalways = always colorize output;\nnever = never colorize output;",
+     .order = 6,
+     .given = set_color,
+     .absent = [](RunPlan& plan, const OptionInput& input) -> Outcome {
+         apply_color(plan, input, "auto");
+         return {};
+     }},
+    {.name = "format",
+     .hint = "pretty|terse|json|junit",
+     .help = "Configure formatting of output:\npretty = Print verbose output;\nterse = Display one character per "
+             "test;\njson = Output a json document;\njunit = Output a JUnit document",
+     .order = 7,
+     .given = set_format},
+    {.name = "show-output",
+     .help = "Show captured stdout of successful tests",
+     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
+         plan.display.show_passing_output = true;
+         return {};
+     }},
+    // Options kept experimental elsewhere are plain options here; `-Z unstable-options` is accepted and
+    // changes nothing.
+    {.letter = 'Z',
+     .hint = "unstable-options",
+     .help = "Accepted for compatibility; every option is\navailable without it",
+     .order = 1,
+     .given = [](RunPlan&, const OptionInput& input) -> Outcome {
+         if (input.values.front() != "unstable-options") {
+             return std::unexpected(std::string("Unrecognized option to `Z`"));
+         }
+         return {};
+     }},
+    {.name = "report-time",
+     .help = "Show execution time of each test.\nThreshold values for colorized output can be\nconfigured "
+             "via\nthe `OVRA_TEST_TIME_UNIT` environment variable.\nExpected format of environment variable "
+             "is\n`VARIABLE=WARN_TIME,CRITICAL_TIME`.\nDurations are given in milliseconds, e.g.\n`500,2000` "
+             "means that the warn time\nis 0.5 seconds, and the critical time is 2 seconds.\nNot available for "
+             "--format=terse",
+     .given = [](RunPlan& plan, const OptionInput&) { return enable_time_limits(plan, false); }},
+    {.name = "ensure-time",
+     .help = "Treat excess of the test execution time limit as\nerror.\nThreshold values for this option can "
+             "be configured via\nthe `OVRA_TEST_TIME_UNIT` environment variable.\nExpected format of "
+             "environment variable is\n`VARIABLE=WARN_TIME,CRITICAL_TIME`.\n`CRITICAL_TIME` here means the "
+             "limit that should not\nbe exceeded by test.",
+     .given = [](RunPlan& plan, const OptionInput&) { return enable_time_limits(plan, true); }},
+    {.name = "shuffle", .help = "Run tests in random order", .given = set_shuffle},
+    {.name = "shuffle-seed",
+     .hint = "SEED",
+     .help = "Run tests in random order; seed the random number\ngenerator with SEED",
+     .order = 2,
+     .given = set_shuffle_seed},
+    // No option of its own: the thresholds of `--report-time` and `--ensure-time`, checked before the worker
+    // count.
+    {.variable = "OVRA_TEST_TIME_UNIT", .order = 3, .absent = set_time_unit},
 });
 
 // An option as written: "--name" looks up a long name, except that a one-letter name means the letter.
@@ -64,8 +319,9 @@ std::string render(const OptionName& name) {
     return name.word.empty() && name.letter != '\0' ? std::string(1, name.letter) : std::string(name.word);
 }
 
+// Messages name an option by its long name, or by its letter when it has none.
 std::string render(const OptionRow& row) {
-    return row.long_name.empty() ? std::string(1, row.short_name) : std::string(row.long_name);
+    return row.name.empty() ? std::string(1, row.letter) : std::string(row.name);
 }
 
 OptionName long_form(std::string_view word) {
@@ -75,12 +331,19 @@ OptionName long_form(std::string_view word) {
     return {'\0', word};
 }
 
+bool is_option(const OptionRow& row) {
+    return row.letter != '\0' || !row.name.empty();
+}
+
+bool takes_value(const OptionRow& row) {
+    return !row.hint.empty();
+}
+
 std::optional<std::size_t> find_option(const OptionName& name) {
-    for (std::size_t index = 0; index < option_table.size(); ++index) {
-        const OptionRow& row = option_table[index];
-        const bool found = name.word.empty() ? row.short_name != '\0' && row.short_name == name.letter
-                                             : row.long_name == name.word;
-        if (found) {
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const bool found = name.word.empty() ? rows[index].letter != '\0' && rows[index].letter == name.letter
+                                             : rows[index].name == name.word;
+        if (found && is_option(rows[index])) {
             return index;
         }
     }
@@ -88,270 +351,179 @@ std::optional<std::size_t> find_option(const OptionName& name) {
 }
 
 // Evaluated while compiling, so a misspelt name does not build.
-consteval std::size_t index_of(std::string_view long_name) {
-    for (std::size_t index = 0; index < option_table.size(); ++index) {
-        if (option_table[index].long_name == long_name) {
+consteval std::size_t index_of(std::string_view name) {
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (rows[index].name == name) {
             return index;
         }
     }
     throw "no such option";
 }
 
-consteval std::size_t index_of(char letter) {
-    for (std::size_t index = 0; index < option_table.size(); ++index) {
-        if (option_table[index].short_name == letter) {
-            return index;
+// The names one argument gives: a long name, or a cluster of letters of which the first that takes a value
+// takes the rest of the cluster as its value.
+std::expected<std::vector<OptionName>, std::string> names_in(std::string_view argument,
+                                                             std::optional<std::string>& inline_value) {
+    std::vector<OptionName> names;
+    if (argument.starts_with("--")) {
+        const std::string_view tail = argument.substr(2);
+        const std::size_t equals = tail.find('=');
+        names.push_back(long_form(tail.substr(0, equals)));
+        if (equals != std::string_view::npos) {
+            inline_value = std::string(tail.substr(equals + 1));
+        }
+        return names;
+    }
+    for (std::size_t at = 1; at < argument.size(); ++at) {
+        const OptionName name{argument[at], {}};
+        const std::optional<std::size_t> option = find_option(name);
+        if (!option) {
+            return std::unexpected(fmt::format("Unrecognized option: '{}'", render(name)));
+        }
+        names.push_back(name);
+        if (takes_value(rows[*option]) && at + 1 < argument.size()) {
+            inline_value = std::string(argument.substr(at + 1));
+            break;
         }
     }
-    throw "no such option";
+    return names;
 }
 
-// Every occurrence of every option (a flag records an empty value) and the free arguments.
-struct Matches {
-    std::array<std::vector<std::string>, option_table.size()> values;
-    std::vector<std::string> free;
-
-    bool present(std::size_t option) const { return !values[option].empty(); }
-    std::optional<std::string> value(std::size_t option) const {
-        if (values[option].empty()) {
-            return std::nullopt;
-        }
-        return values[option].front();
-    }
-};
-
-std::expected<Matches, std::string> match_arguments(std::span<const std::string_view> args) {
-    Matches matches;
+std::expected<MatchedArguments, std::string> match_arguments(std::span<const std::string_view> args) {
+    MatchedArguments matched;
+    matched.values.resize(rows.size());
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view current = args[i];
         if (current.size() < 2 || current.front() != '-') {
-            matches.free.emplace_back(current);
+            matched.free.emplace_back(current);
             continue;
         }
         if (current == "--") {
-            for (std::size_t rest = i + 1; rest < args.size(); ++rest) {
-                matches.free.emplace_back(args[rest]);
-            }
+            matched.free.insert(matched.free.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         }
-        std::vector<OptionName> names;
         std::optional<std::string> inline_value;
-        if (current.starts_with("--")) {
-            const std::string_view tail = current.substr(2);
-            const std::size_t equals = tail.find('=');
-            if (equals == std::string_view::npos) {
-                names.push_back(long_form(tail));
-            } else {
-                names.push_back(long_form(tail.substr(0, equals)));
-                inline_value = std::string(tail.substr(equals + 1));
-            }
-        } else {
-            // A cluster of letters; the first letter that takes a value takes the rest of the cluster.
-            for (std::size_t j = 1; j < current.size(); ++j) {
-                const OptionName name{current[j], {}};
-                const std::optional<std::size_t> option = find_option(name);
-                if (!option) {
-                    return std::unexpected(fmt::format("Unrecognized option: '{}'", render(name)));
-                }
-                names.push_back(name);
-                if (option_table[*option].arity == Arity::Value && j + 1 < current.size()) {
-                    inline_value = std::string(current.substr(j + 1));
-                    break;
-                }
-            }
+        const auto names = names_in(current, inline_value);
+        if (!names) {
+            return std::unexpected(names.error());
         }
-        for (std::size_t position = 0; position < names.size(); ++position) {
-            const std::optional<std::size_t> option = find_option(names[position]);
+        for (std::size_t position = 0; position < names->size(); ++position) {
+            const OptionName& name = (*names)[position];
+            const std::optional<std::size_t> option = find_option(name);
             if (!option) {
-                return std::unexpected(fmt::format("Unrecognized option: '{}'", render(names[position])));
+                return std::unexpected(fmt::format("Unrecognized option: '{}'", render(name)));
             }
-            const bool last = position + 1 == names.size();
-            if (option_table[*option].arity == Arity::Flag) {
-                if (last && inline_value) {
-                    return std::unexpected(
-                        fmt::format("Option '{}' does not take an argument", render(names[position])));
+            std::vector<std::string>& values = matched.values[*option];
+            if (!takes_value(rows[*option])) {
+                if (position + 1 == names->size() && inline_value) {
+                    return std::unexpected(fmt::format("Option '{}' does not take an argument", render(name)));
                 }
-                matches.values[*option].emplace_back();
+                values.emplace_back();
             } else if (inline_value) {
-                matches.values[*option].push_back(std::move(*inline_value));
+                values.push_back(std::move(*inline_value));
                 inline_value.reset();
             } else if (i + 1 == args.size()) {
-                return std::unexpected(
-                    fmt::format("Argument to option '{}' missing", render(names[position])));
+                return std::unexpected(fmt::format("Argument to option '{}' missing", render(name)));
             } else {
-                ++i;
-                matches.values[*option].emplace_back(args[i]);
+                values.emplace_back(args[++i]);
             }
         }
     }
-    for (std::size_t option = 0; option < option_table.size(); ++option) {
-        if (option_table[option].repeat == Repeat::Once && matches.values[option].size() > 1) {
-            return std::unexpected(
-                fmt::format("Option '{}' given more than once", render(option_table[option])));
+    // Reported in table order.
+    for (std::size_t option = 0; option < rows.size(); ++option) {
+        if (rows[option].repeat == Repeat::Once && matched.values[option].size() > 1) {
+            return std::unexpected(fmt::format("Option '{}' given more than once", render(rows[option])));
         }
     }
-    return matches;
+    return matched;
 }
 
-// One validator per option with something to check, each returning the message of what is wrong. They run
-// in a fixed order, so that a command line with several faults reports the same one every time.
-
-using Problem = std::optional<std::string>;
-
-Problem validate_unstable(const Matches& matches) {
-    const std::optional<std::string> value = matches.value(index_of('Z'));
-    if (value && *value != "unstable-options") {
-        return "Unrecognized option to `Z`";
+// Row indices in the order their setters run.
+std::array<std::size_t, rows.size()> setter_order() {
+    std::array<std::size_t, rows.size()> order{};
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        order[index] = index;
     }
-    return std::nullopt;
-}
-
-Problem validate_shuffle_seed(const Matches& matches, TestOptions& options) {
-    const std::optional<std::string> value = matches.value(index_of("shuffle-seed"));
-    if (!value) {
-        return std::nullopt;
-    }
-    const auto seed = parse_unsigned(*value);
-    if (!seed) {
-        return fmt::format("argument for --shuffle-seed must be a number (error: {})",
-                           describe(seed.error()));
-    }
-    options.shuffle_seed = *seed;
-    return std::nullopt;
-}
-
-Problem validate_run_ignored(const Matches& matches, TestOptions& options) {
-    const bool include = matches.present(index_of("include-ignored"));
-    const bool only = matches.present(index_of("ignored"));
-    if (include && only) {
-        return "the options --include-ignored and --ignored are mutually exclusive";
-    }
-    options.run_ignored = include ? RunIgnored::Yes : only ? RunIgnored::Only : RunIgnored::No;
-    return std::nullopt;
-}
-
-Problem validate_test_threads(const Matches& matches, TestOptions& options) {
-    const std::optional<std::string> value = matches.value(index_of("test-threads"));
-    if (!value) {
-        return std::nullopt;
-    }
-    const auto count = parse_unsigned(*value);
-    if (!count) {
-        return fmt::format("argument for --test-threads must be a number > 0 (error: {})",
-                           describe(count.error()));
-    }
-    if (*count == 0) {
-        return "argument for --test-threads must not be 0";
-    }
-    options.test_threads = static_cast<std::size_t>(*count);
-    return std::nullopt;
-}
-
-Problem validate_timeout(const Matches& matches, TestOptions& options) {
-    const std::optional<std::string> value = matches.value(index_of("timeout"));
-    if (!value) {
-        return std::nullopt;
-    }
-    const auto seconds = parse_unsigned(*value);
-    if (!seconds) {
-        return fmt::format("argument for --timeout must be a number > 0 (error: {})", describe(seconds.error()));
-    }
-    if (*seconds == 0) {
-        return "argument for --timeout must not be 0";
-    }
-    options.timeout_seconds = *seconds;
-    return std::nullopt;
-}
-
-Problem validate_color(const Matches& matches, TestOptions& options) {
-    const std::optional<std::string> value = matches.value(index_of("color"));
-    if (!value || *value == "auto") {
-        options.color = ColorConfig::Auto;
-    } else if (*value == "always") {
-        options.color = ColorConfig::Always;
-    } else if (*value == "never") {
-        options.color = ColorConfig::Never;
-    } else {
-        return fmt::format("argument for --color must be auto, always, or never (was {})", *value);
-    }
-    return std::nullopt;
-}
-
-Problem validate_format(const Matches& matches, TestOptions& options) {
-    const std::optional<std::string> value = matches.value(index_of("format"));
-    if (!value) {
-        options.format = matches.present(index_of("quiet")) ? OutputFormat::Terse : OutputFormat::Pretty;
-    } else if (*value == "pretty") {
-        options.format = OutputFormat::Pretty;
-    } else if (*value == "terse") {
-        options.format = OutputFormat::Terse;
-    } else if (*value == "json") {
-        options.format = OutputFormat::Json;
-    } else if (*value == "junit") {
-        options.format = OutputFormat::Junit;
-    } else {
-        return fmt::format("argument for --format must be pretty, terse, json or junit (was {})", *value);
-    }
-    return std::nullopt;
+    std::stable_sort(order.begin(), order.end(),
+                     [](std::size_t a, std::size_t b) { return rows[a].order < rows[b].order; });
+    return order;
 }
 
 }  // namespace
 
-std::expected<CommandLine, std::string> parse_command_line(std::span<const std::string_view> args) {
-    const std::string program = args.empty() ? std::string("...") : std::string(args.front());
-    const std::span<const std::string_view> rest = args.empty() ? args : args.subspan(1);
-    std::expected<Matches, std::string> matched = match_arguments(rest);
-    if (!matched) {
-        return std::unexpected(std::move(matched.error()));
+bool OptionInput::given(std::string_view name) const {
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (rows[index].name == name) {
+            return !arguments.values[index].empty();
+        }
     }
-    const Matches& matches = *matched;
-    if (matches.present(index_of('h'))) {
+    return false;
+}
+
+std::span<const OptionRow> option_rows() {
+    return rows;
+}
+
+std::vector<std::string_view> option_variables() {
+    std::vector<std::string_view> variables;
+    for (const OptionRow& row : rows) {
+        if (!row.variable.empty()) {
+            variables.push_back(row.variable);
+        }
+    }
+    return variables;
+}
+
+std::expected<CommandLine, std::string> parse_command_line(std::span<const std::string_view> args,
+                                                           const RunEnvironment& environment,
+                                                           const std::function<void(std::string_view)>& warn) {
+    const std::string program = args.empty() ? std::string("...") : std::string(args.front());
+    const std::expected<MatchedArguments, std::string> matched =
+        match_arguments(args.empty() ? args : args.subspan(1));
+    if (!matched) {
+        return std::unexpected(matched.error());
+    }
+    if (!matched->values[index_of("help")].empty()) {
         return HelpRequest{program};
     }
-
-    TestOptions options;
-    options.program = program;
-    const auto flag = [&](std::size_t option) { return matches.present(option); };
-    // Options kept experimental elsewhere are plain options here; `-Z unstable-options` is accepted and
-    // changes nothing.
-    if (Problem problem = validate_unstable(matches)) {
-        return std::unexpected(std::move(*problem));
+    RunPlan plan;
+    plan.selection.filters = matched->free;
+    plan.long_running_after = environment.long_running_after;
+    const std::array<std::size_t, rows.size()> order = setter_order();
+    // The options given, each checked as it is set; then, those absent, where the surroundings stand in for
+    // them. A listing reads no variable, so none can refuse it.
+    for (const std::size_t index : order) {
+        const OptionRow& row = rows[index];
+        const std::vector<std::string>& values = matched->values[index];
+        if (row.given != nullptr && !values.empty()) {
+            if (Outcome set = row.given(plan, OptionInput{values, std::nullopt, environment, program, *matched});
+                !set) {
+                return std::unexpected(std::move(set.error()));
+            }
+        }
     }
-    options.force_run_in_process = flag(index_of("force-run-in-process"));
-    options.exclude_should_panic = flag(index_of("exclude-should-panic"));
-    options.report_time = flag(index_of("report-time"));
-    options.ensure_time = flag(index_of("ensure-time"));
-    options.shuffle = flag(index_of("shuffle"));
-    if (Problem problem = validate_shuffle_seed(matches, options)) {
-        return std::unexpected(std::move(*problem));
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (!rows[index].warning.empty() && !matched->values[index].empty()) {
+            warn(rows[index].warning);
+        }
     }
-    options.filter_exact = flag(index_of("exact"));
-    options.list = flag(index_of("list"));
-    options.skip = matches.values[index_of("skip")];
-    options.bench_benchmarks = flag(index_of("bench"));
-    options.run_tests = !options.bench_benchmarks || flag(index_of("test"));
-    options.logfile = matches.value(index_of("logfile"));
-    if (Problem problem = validate_run_ignored(matches, options)) {
-        return std::unexpected(std::move(*problem));
+    const bool run = plan.action == PlanAction::Run;
+    for (const std::size_t index : order) {
+        const OptionRow& row = rows[index];
+        if (row.absent == nullptr || !matched->values[index].empty()) {
+            continue;
+        }
+        std::optional<std::string_view> variable;
+        if (run && !row.variable.empty()) {
+            if (const auto found = environment.variables.find(row.variable); found != environment.variables.end()) {
+                variable = found->second;
+            }
+        }
+        if (Outcome set = row.absent(plan, OptionInput{{}, variable, environment, program, *matched}); !set) {
+            return std::unexpected(std::move(set.error()));
+        }
     }
-    options.filters = matches.free;
-    options.nocapture = flag(index_of("no-capture")) || flag(index_of("nocapture"));
-    if (Problem problem = validate_test_threads(matches, options)) {
-        return std::unexpected(std::move(*problem));
-    }
-    options.isolate = flag(index_of("isolate"));
-    if (Problem problem = validate_timeout(matches, options)) {
-        return std::unexpected(std::move(*problem));
-    }
-    if (Problem problem = validate_color(matches, options)) {
-        return std::unexpected(std::move(*problem));
-    }
-    if (Problem problem = validate_format(matches, options)) {
-        return std::unexpected(std::move(*problem));
-    }
-    options.display_output = flag(index_of("show-output"));
-    options.fail_fast = flag(index_of("fail-fast"));
-    return options;
+    return plan;
 }
 
 }  // namespace ovra_runner

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "run_test.hpp"
+#include "test_execution.hpp"
 
 namespace ovra_runner {
 
@@ -20,18 +20,15 @@ namespace {
 
 using Emit = std::function<bool(const RunEvent&)>;
 
-bool runs(const RunPlan& plan, const TestDescriptor& test) {
-    return !plan.force_ignore && !test.ignore;
-}
-
-CompletedTest ignored(const TestDescriptor& test) {
-    return CompletedTest{test, TestIgnored{}, std::nullopt, {}};
+// An ignored test finishes as soon as it starts; any other runs the way the plan says.
+CompletedTest run_or_ignore(const TestDescriptor& test, RunState& state) {
+    return test.ignore ? complete(test, TestIgnored{}, std::nullopt, {}) : execute(test, state);
 }
 
 // Reports a finished test; false when the run must start nothing more (the first failure with
 // `--fail-fast`, or a report that can no longer be written).
 bool finish(const RunPlan& plan, CompletedTest completed, const Emit& emit) {
-    const bool stop = plan.fail_fast && is_failure(classify(completed.result).kind);
+    const bool stop = plan.fail_fast && is_failure(completed.kind);
     return emit(TestFinished{std::move(completed)}) && !stop;
 }
 
@@ -39,7 +36,7 @@ bool finish(const RunPlan& plan, CompletedTest completed, const Emit& emit) {
 void run_serially(RunState& state, const Emit& emit) {
     for (const TestDescriptor& test : state.plan.tests) {
         (void)emit(TestStarted{test});
-        if (!finish(state.plan, runs(state.plan, test) ? run_test(test, state) : ignored(test), emit)) {
+        if (!finish(state.plan, run_or_ignore(test, state), emit)) {
             return;
         }
     }
@@ -91,7 +88,7 @@ void work(Mailbox& mailbox, RunState& state) noexcept {
         std::optional<CompletedTest> completed;
         std::exception_ptr fault;
         try {
-            completed.emplace(run_test(state.plan.tests[id], state));
+            completed.emplace(execute(state.plan.tests[id], state));
         } catch (...) {
             fault = std::current_exception();
         }
@@ -196,10 +193,8 @@ std::size_t next_completion(Mailbox& mailbox, Deadlines& deadlines, const RunPla
 void run_concurrently(RunState& state, const Emit& emit) {
     const RunPlan& plan = state.plan;
     const std::vector<TestDescriptor>& tests = plan.tests;
-    std::size_t runnable = 0;
-    for (const TestDescriptor& test : tests) {
-        runnable += runs(plan, test) ? 1U : 0U;
-    }
+    const auto runnable = static_cast<std::size_t>(
+        std::count_if(tests.begin(), tests.end(), [](const TestDescriptor& test) { return !test.ignore; }));
     WorkerPool pool(tests.size());
     if (std::min(plan.workers, runnable) > 1) {
         start_workers(pool, std::min(plan.workers, runnable), state);
@@ -219,8 +214,8 @@ void run_concurrently(RunState& state, const Emit& emit) {
             const std::size_t id = next++;
             const TestDescriptor& test = tests[id];
             (void)emit(TestStarted{test});
-            if (!runs(plan, test) || inline_runs) {
-                CompletedTest completed = runs(plan, test) ? run_test(test, state) : ignored(test);
+            if (test.ignore || inline_runs) {
+                CompletedTest completed = run_or_ignore(test, state);
                 const std::lock_guard lock(mailbox.mutex);
                 mailbox.results[id] = std::move(completed);
                 mailbox.done.push(id);
@@ -246,7 +241,7 @@ void run_concurrently(RunState& state, const Emit& emit) {
 
 }  // namespace
 
-void run_test_loop(RunState& state, const Emit& emit) {
+void execute_plan(RunState& state, const Emit& emit) {
     (void)emit(RunStarted{state.plan.tests.size(), state.plan.shuffle_seed});
     if (state.plan.workers > 1) {
         run_concurrently(state, emit);

@@ -1,4 +1,5 @@
-// Runs the plan's tests on a pool of workers and emits one event per step. It prints nothing itself.
+// Runs the plan's tests, one after another or on a pool of workers, and emits one event per step. It prints
+// nothing itself.
 #pragma once
 
 #include <functional>
@@ -10,6 +11,6 @@ namespace ovra_runner {
 
 // Events reach `emit` on the calling thread only, in the order they happen. After a finished test, `emit`
 // returning false starts no further test (tests still running are waited for).
-void run_test_loop(RunState& state, const std::function<bool(const RunEvent&)>& emit);
+void execute_plan(RunState& state, const std::function<bool(const RunEvent&)>& emit);
 
 }  // namespace ovra_runner

@@ -1,25 +1,25 @@
-// Every setting of a run resolved once, from the command line and the surroundings: what the run loop, the
-// console and the formatters read. The command line's options stop here.
+// Every setting of a run, resolved once: the command line and the surroundings fill it (options.cpp), the
+// table's tests are then chosen for it (`select_tests`). The run loop, the reporter and the formatters read
+// nothing else.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <expected>
 #include <optional>
 #include <span>
 #include <string>
 #include <variant>
 #include <vector>
 
-#include "ovra/runner/options.hpp"
-#include "ovra/runner/run_environment.hpp"
 #include "ovra/runner/test_descriptor.hpp"
 #include "time_options.hpp"
 
 namespace ovra_runner {
 
 enum class PlanAction { Run, List };
+enum class OutputFormat { Pretty, Terse, Json, Junit };
+enum class RunIgnored { No, Yes, Only };
 
 // Each test runs inside this process, on the worker's thread.
 struct InProcess {};
@@ -33,7 +33,7 @@ struct Isolated {
     std::optional<std::chrono::seconds> timeout;
 };
 
-// How a worker runs one test; `run_test` (run_test.hpp) dispatches on it.
+// How a worker runs one test (test_execution.hpp).
 using TestStrategy = std::variant<InProcess, Isolated>;
 
 struct OutputDisplay {
@@ -43,10 +43,22 @@ struct OutputDisplay {
     bool show_passing_output = false;
 };
 
+// Which of the table's tests a run takes; read by `select_tests` alone.
+struct TestSelection {
+    std::vector<std::string> filters;
+    bool exact = false;
+    std::vector<std::string> skip;
+    bool exclude_should_panic = false;
+    RunIgnored run_ignored = RunIgnored::No;
+    // `--bench` without `--test`: a table has no benchmarks, so every test of a run is reported as ignored.
+    bool ignore_all = false;
+};
+
 struct RunPlan {
     PlanAction action = PlanAction::Run;
-    // The selected tests, `ignore` cleared where ignored tests are to run: ascending by name, and for a run
-    // in run order (shuffled when there is a seed).
+    TestSelection selection;
+    // The selected tests, ascending by name, and for a run in run order (shuffled when there is a seed), with
+    // `ignore` set exactly on those the run does not run.
     std::vector<TestDescriptor> tests;
     std::size_t filtered_out = 0;
     OutputFormat format = OutputFormat::Pretty;
@@ -54,22 +66,17 @@ struct RunPlan {
     OutputDisplay display;
     std::optional<std::string> logfile;
 
-    // What follows matters to a run only; a listing leaves it as it is.
-    // At least 1; with 1 (or one test to run) the tests run on the calling thread.
+    // What follows matters to a run only.
+    // At least 1; with 1 the tests run one after another on the calling thread.
     std::size_t workers = 1;
     std::optional<std::uint64_t> shuffle_seed;
     std::optional<TimeOptions> time_limits;
-    // `--bench` without `--test`: every test is reported as ignored.
-    bool force_ignore = false;
     bool fail_fast = false;
     std::chrono::milliseconds long_running_after{std::chrono::seconds(60)};
     TestStrategy strategy = InProcess{};
 };
 
-// The plan, or the message of the first setting that is wrong (printed after "error: "). A listing reads
-// neither OVRA_TEST_THREADS nor OVRA_TEST_TIME_UNIT, so neither can refuse it.
-std::expected<RunPlan, std::string> resolve_run_plan(std::span<const TestDescriptor> table,
-                                                     const TestOptions& options,
-                                                     const RunEnvironment& environment);
+// Fills `plan.tests` and `plan.filtered_out` from `table` as `plan.selection` says.
+void select_tests(std::span<const TestDescriptor> table, RunPlan& plan);
 
 }  // namespace ovra_runner

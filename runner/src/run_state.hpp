@@ -4,14 +4,14 @@
 
 #include <atomic>
 
+#include "console.hpp"
 #include "run_plan.hpp"
-#include "terminal.hpp"
 
 namespace ovra_runner {
 
 struct RunState {
     const RunPlan& plan;
-    Terminal& terminal;
+    Console& console;
     // The hint about OVRA_BACKTRACE follows only the first failure report of a run, whichever worker has it.
     std::atomic<bool> backtrace_hint_pending{true};
 };

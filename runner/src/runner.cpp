@@ -1,5 +1,6 @@
 #include "ovra/runner/runner.hpp"
 
+#include <chrono>
 #include <exception>
 #include <new>
 #include <expected>
@@ -11,18 +12,19 @@
 
 #include "console.hpp"
 #include "log_file.hpp"
-#include "ovra/runner/options.hpp"
+#include "options.hpp"
 #include "printable_text.hpp"
+#include "reporter.hpp"
+#include "run_loop.hpp"
 #include "run_plan.hpp"
 #include "run_state.hpp"
-#include "terminal.hpp"
 
 namespace ovra_runner {
 
 namespace {
 
-int report_error(Terminal& terminal, std::string_view message) {
-    write_err(terminal, fmt::format("error: {}\n", printable(message)));
+int report_error(Console& console, std::string_view message) {
+    write_err(console, fmt::format("error: {}\n", printable(message)));
     return exit_failure;
 }
 
@@ -34,12 +36,12 @@ std::string io_error_message(IoError error) {
 
 // The run's status once its report is complete: a report that did not reach its reader, or a log that could
 // not be finished, is a failed run whatever the tests did.
-int finish_report(Terminal& terminal, LogFile& log, int status) {
+int finish_report(Console& console, LogFile& log, int status) {
     if (const WriteResult closed = close_log(log); !closed) {
-        record_failure(terminal, closed.error());
+        record_failed_write(console, closed.error());
     }
-    if (const std::optional<IoError> failure = report_failure(terminal)) {
-        return report_error(terminal, io_error_message(*failure));
+    if (const std::optional<IoError> failure = first_failed_write(console)) {
+        return report_error(console, io_error_message(*failure));
     }
     return status;
 }
@@ -64,55 +66,54 @@ std::expected<LogFile, std::string> create_log(const RunPlan& plan, const RunEnv
 
 // The whole run; what the runner's own code cannot do (no memory, say) is thrown.
 int run_command_line(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
-                     const RunEnvironment& environment, Terminal& terminal) {
-    const std::expected<CommandLine, std::string> command_line = parse_command_line(args);
+                     const RunEnvironment& environment, Console& console) {
+    std::expected<CommandLine, std::string> command_line =
+        parse_command_line(args, environment, [&](std::string_view warning) { write_err(console, warning); });
     if (!command_line) {
-        return report_error(terminal, command_line.error());
+        return report_error(console, command_line.error());
     }
     if (const auto* help = std::get_if<HelpRequest>(&*command_line)) {
-        write_out(terminal, usage_text(help->program));
+        write_out(console, usage_text(help->program));
         LogFile no_log;
-        return finish_report(terminal, no_log, exit_success);
+        return finish_report(console, no_log, exit_success);
     }
-    const TestOptions& options = std::get<TestOptions>(*command_line);
-    if (options.logfile) {
-        write_err(terminal, "warning: `--logfile` is deprecated\n");
-    }
-    const std::expected<RunPlan, std::string> plan = resolve_run_plan(table, options, environment);
-    if (!plan) {
-        return report_error(terminal, plan.error());
-    }
-    terminal.use_color = plan->use_color;
+    RunPlan& plan = std::get<RunPlan>(*command_line);
+    select_tests(table, plan);
+    console.use_color = plan.use_color;
     // Created only once everything else is known to be valid, so a refused run leaves an old log as it was.
-    std::expected<LogFile, std::string> log = create_log(*plan, environment);
+    std::expected<LogFile, std::string> log = create_log(plan, environment);
     if (!log) {
-        return report_error(terminal, log.error());
+        return report_error(console, log.error());
     }
     LogFile* const log_file = log->file != nullptr ? &*log : nullptr;
-    if (plan->action == PlanAction::List) {
-        report_listing(*plan, terminal, log_file);
-        return finish_report(terminal, *log, exit_success);
+    if (plan.action == PlanAction::List) {
+        report_listing(plan, console, log_file);
+        return finish_report(console, *log, exit_success);
     }
-    RunState state{*plan, terminal};
-    const bool success = report_run(state, log_file);
-    return finish_report(terminal, *log, success ? exit_success : exit_failure);
+    Reporter reporter = make_reporter(plan, console, log_file);
+    RunState state{plan, console};
+    const auto start = std::chrono::steady_clock::now();
+    execute_plan(state, [&](const RunEvent& event) { return report(reporter, event); });
+    const bool success = report_end(
+        reporter, std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start));
+    return finish_report(console, *log, success ? exit_success : exit_failure);
 }
 
 }  // namespace
 
 int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
-              const RunEnvironment& environment, const ConsoleWriters& console) {
-    Terminal terminal{console, false, {}, {}};
+              const RunEnvironment& environment, const ConsoleWriters& writers) {
+    Console console{writers, false, {}, {}};
     try {
-        return run_command_line(table, args, environment, terminal);
+        return run_command_line(table, args, environment, console);
     } catch (const std::bad_alloc&) {
         // A fixed text: formatting one could need the memory that ran out.
-        write_err(terminal, out_of_memory_line);
+        write_err(console, out_of_memory_line);
         return exit_failure;
     } catch (const std::exception& exception) {
         // The harness itself failed (a thread refused for a reason other than a limit, say); tests' own
         // failures never reach here.
-        return report_error(terminal, exception.what());
+        return report_error(console, exception.what());
     }
 }
 

@@ -14,19 +14,14 @@
 
 #include "integer_text.hpp"
 #include "isolation/child_process.hpp"
-#include "ovra/runner/options.hpp"
 #include "ovra/runner/runner.hpp"
+#include "options.hpp"
 #include "printable_text.hpp"
-#include "run_test.hpp"
+#include "test_execution.hpp"
 
 namespace ovra_runner {
 
 namespace {
-
-std::optional<std::string> variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::nullopt : std::optional<std::string>(value);
-}
 
 // Flushed at once, so that a watcher sees each result as it happens; a piece that does not arrive whole is
 // a failure with the system's reason.
@@ -69,7 +64,7 @@ std::optional<FileIdentity> stdout_file() {
 
 // Started by a runner to run one test: the test runs as it would in the runner, and the exit status says how
 // it went. The test's own code must not see the request.
-int run_requested_test(std::span<const TestDescriptor> table, const std::string& name) {
+int serve_child_request(std::span<const TestDescriptor> table, const std::string& name) {
     std::optional<pid_t> parent;
     if (const char* text = std::getenv(isolation::parent_variable)) {
         if (const auto pid = parse_unsigned(text); pid && std::in_range<pid_t>(*pid)) {
@@ -86,7 +81,7 @@ int run_requested_test(std::span<const TestDescriptor> table, const std::string&
         std::fwrite(line.data(), 1, line.size(), stderr);
         return exit_failure;
     }
-    return run_test_as_child(*test);
+    return child_main(*test);
 }
 
 int run_main(std::span<const TestDescriptor> table, int argc, char** argv) {
@@ -96,23 +91,27 @@ int run_main(std::span<const TestDescriptor> table, int argc, char** argv) {
     }
     // The request to run one test is the runner's own protocol, but the command line is still the user's:
     // help and a malformed line are answered as in any run.
+    const RunEnvironment environment = process_environment();
     if (const char* requested = std::getenv(isolation::invoke_variable)) {
-        const auto command_line = parse_command_line(args);
-        if (command_line && std::holds_alternative<TestOptions>(*command_line)) {
-            return run_requested_test(table, requested);
+        const auto command_line = parse_command_line(args, environment);
+        if (command_line && std::holds_alternative<RunPlan>(*command_line)) {
+            return serve_child_request(table, requested);
         }
     }
-    const ConsoleWriters console{[](std::string_view text) { return write_flushed(stdout, text); },
+    const ConsoleWriters writers{[](std::string_view text) { return write_flushed(stdout, text); },
                                  [](std::string_view text) { return write_flushed(stderr, text); }};
-    return run_tests(table, args, process_environment(), console);
+    return run_tests(table, args, environment, writers);
 }
 
 }  // namespace
 
 RunEnvironment process_environment() {
     RunEnvironment environment;
-    environment.test_threads = variable("OVRA_TEST_THREADS");
-    environment.test_time_unit = variable("OVRA_TEST_TIME_UNIT");
+    for (const std::string_view name : option_variables()) {
+        if (const char* value = std::getenv(std::string(name).c_str())) {
+            environment.variables.emplace(name, value);
+        }
+    }
     environment.hardware_threads = std::max(std::thread::hardware_concurrency(), 1U);
     environment.stdout_is_terminal = ::isatty(STDOUT_FILENO) == 1;
     environment.stdout_file = stdout_file();

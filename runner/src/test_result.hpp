@@ -1,17 +1,20 @@
-// How one test ended, and the one place that sorts an ending into what every report shows.
+// How one test ended, and the finished test as every report shows it: its ending sorted, once, into a kind.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <variant>
+
+#include "ovra/runner/test_descriptor.hpp"
 
 namespace ovra_runner {
 
 struct TestPassed {};
 // The test's captured output already says what happened.
 struct TestFailed {};
-// A failure whose message is shown under the test's output, as a note (a should-panic test that passed, and
-// whatever a strategy running tests elsewhere has to say about how a test ended).
+// A failure whose message is shown under the test's output, as a note (a should-panic test that passed, one
+// that ran out of memory, and whatever a strategy running tests elsewhere has to say about how a test ended).
 struct TestFailedWithNote {
     std::string message;
 };
@@ -23,16 +26,22 @@ using TestResult =
 
 enum class ResultKind { Passed, Failed, TimeLimitExceeded, Ignored };
 
-struct ResultClass {
-    ResultKind kind;
-    // The note of a failure with one; empty otherwise.
-    std::string_view note;
-};
-
-ResultClass classify(const TestResult& result);
-
 inline bool is_failure(ResultKind kind) {
     return kind == ResultKind::Failed || kind == ResultKind::TimeLimitExceeded;
 }
+
+struct CompletedTest {
+    TestDescriptor test;
+    ResultKind kind = ResultKind::Passed;
+    // The note of a failure that has one; empty otherwise.
+    std::string note;
+    // Measured only when a time option asks for it.
+    std::optional<std::chrono::nanoseconds> exec_time;
+    std::string output;
+};
+
+// The finished test: the one place where an ending becomes the kind the reports show.
+CompletedTest complete(const TestDescriptor& test, TestResult result,
+                       std::optional<std::chrono::nanoseconds> exec_time, std::string output);
 
 }  // namespace ovra_runner

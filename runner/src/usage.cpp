@@ -3,82 +3,42 @@
 
 #include <fmt/format.h>
 
-#include "ovra/runner/options.hpp"
+#include "options.hpp"
 
 namespace ovra_runner {
 
 namespace {
 
-// The option rows keep the layout tools and people know from the standard runner (including the blank
-// after an option whose description moves to the next line).
-constexpr std::string_view options_text =
-    R"(Options:
-        --include-ignored 
-                        Run ignored and not ignored tests
-        --ignored       Run only ignored tests
-        --force-run-in-process 
-                        Run tests in this process even when --isolate or
-                        --timeout is given
-        --isolate       Run each test in a child process of its own, so that
-                        a crash, an exit or a hang fails only that test
-        --timeout SECONDS
-                        Fail a test that runs longer than SECONDS and end its
-                        process; implies --isolate
-        --exclude-should-panic 
-                        Excludes tests marked as should_panic
-        --test          Run tests and not benchmarks
-        --bench         Run benchmarks instead of tests
-        --list          List all tests and benchmarks
-        --fail-fast     Don't start new tests after the first failure
-    -h, --help          Display this message
-        --logfile PATH  Write logs to the given file (deprecated)
-        --no-capture    don't capture stdout/stderr of each task, allow
-                        printing directly
-        --test-threads n_threads
-                        Number of threads used for running tests in parallel
-        --skip FILTER   Skip tests whose names contain FILTER (this flag can
-                        be used multiple times)
-    -q, --quiet         Display one character per test instead of one line.
-                        Alias to --format=terse
-        --exact         Exactly match filters rather than by substring
-        --color auto|always|never
-                        Configure coloring of output:
-                        auto = colorize if stdout is a tty and tests are run
-                        on serially (default);
-                        always = always colorize output;
-                        never = never colorize output;
-        --format pretty|terse|json|junit
-                        Configure formatting of output:
-                        pretty = Print verbose output;
-                        terse = Display one character per test;
-                        json = Output a json document;
-                        junit = Output a JUnit document
-        --show-output   Show captured stdout of successful tests
-    -Z unstable-options Accepted for compatibility; every option is
-                        available without it
-        --report-time   Show execution time of each test.
-                        Threshold values for colorized output can be
-                        configured via
-                        the `OVRA_TEST_TIME_UNIT` environment variable.
-                        Expected format of environment variable is
-                        `VARIABLE=WARN_TIME,CRITICAL_TIME`.
-                        Durations are given in milliseconds, e.g.
-                        `500,2000` means that the warn time
-                        is 0.5 seconds, and the critical time is 2 seconds.
-                        Not available for --format=terse
-        --ensure-time   Treat excess of the test execution time limit as
-                        error.
-                        Threshold values for this option can be configured via
-                        the `OVRA_TEST_TIME_UNIT` environment variable.
-                        Expected format of environment variable is
-                        `VARIABLE=WARN_TIME,CRITICAL_TIME`.
-                        `CRITICAL_TIME` here means the limit that should not
-                        be exceeded by test.
-        --shuffle       Run tests in random order
-        --shuffle-seed SEED
-                        Run tests in random order; seed the random number
-                        generator with SEED
-)";
+// Descriptions start in this column, on the option's line or, when the names reach it, on the next.
+constexpr std::size_t description_column = 24;
+
+// One option as the standard runner's help lays it out: "    -q, --quiet", "        --logfile PATH", a flag's
+// names followed by a space, then the description's lines, each after the description column.
+void append_option(std::string& out, const OptionRow& row) {
+    std::string names = "    ";
+    names += row.letter != '\0' ? fmt::format("-{}", row.letter) : std::string("  ");
+    if (!row.name.empty()) {
+        names += fmt::format("{}--{}", row.letter != '\0' ? ", " : "  ", row.name);
+    }
+    names += row.hint.empty() ? std::string(" ") : fmt::format(" {}", row.hint);
+    out += names;
+    if (names.size() >= description_column) {
+        out += '\n';
+        out.append(description_column, ' ');
+    } else {
+        out.append(description_column - names.size(), ' ');
+    }
+    for (std::size_t start = 0;;) {
+        const std::size_t end = row.help.find('\n', start);
+        out += row.help.substr(start, end - start);
+        out += '\n';
+        if (end == std::string_view::npos) {
+            break;
+        }
+        out.append(description_column, ' ');
+        start = end + 1;
+    }
+}
 
 constexpr std::string_view notes_text =
     R"(The FILTER string is tested against the name of all tests, and only those
@@ -112,7 +72,13 @@ Test Descriptor Fields:
 }  // namespace
 
 std::string usage_text(std::string_view program) {
-    return fmt::format("Usage: {} [OPTIONS] [FILTERS...]\n\n{}\n\n{}", program, options_text, notes_text);
+    std::string options = "Options:\n";
+    for (const OptionRow& row : option_rows()) {
+        if (!row.help.empty()) {
+            append_option(options, row);
+        }
+    }
+    return fmt::format("Usage: {} [OPTIONS] [FILTERS...]\n\n{}\n\n{}", program, options, notes_text);
 }
 
 }  // namespace ovra_runner

@@ -53,7 +53,7 @@ TEST(CaptureScope, BelongsToOneThread) {
 TEST(CaptureScope, PassesTextToTheTerminalSideItWasWrittenTo) {
     std::string out;
     std::string err;
-    Terminal terminal{ConsoleWriters{[&](std::string_view text) -> WriteResult {
+    Console console{ConsoleWriters{[&](std::string_view text) -> WriteResult {
                                          out += text;
                                          return {};
                                      },
@@ -65,7 +65,7 @@ TEST(CaptureScope, PassesTextToTheTerminalSideItWasWrittenTo) {
                       {},
                       {}};
     {
-        const CaptureScope scope(TestOutputSink{nullptr, &terminal});
+        const CaptureScope scope(TestOutputSink{nullptr, &console});
         println("to out");
         eprintln("to err");
     }

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "demo_tests.hpp"
 #include "integer_text.hpp"
-#include "ovra/runner/options.hpp"
+#include "options.hpp"
 #include "run_helpers.hpp"
 
 namespace ovra_runner::testing {
@@ -15,20 +18,20 @@ namespace {
 std::expected<CommandLine, std::string> parse(const std::vector<std::string>& args) {
     std::vector<std::string_view> views{"./runner"};
     views.insert(views.end(), args.begin(), args.end());
-    return parse_command_line(views);
+    return parse_command_line(views, quiet_environment());
 }
 
-TestOptions parse_options(const std::vector<std::string>& args) {
+RunPlan parse_options(const std::vector<std::string>& args) {
     const auto parsed = parse(args);
     if (!parsed) {
         ADD_FAILURE() << parsed.error();
         return {};
     }
-    if (!std::holds_alternative<TestOptions>(*parsed)) {
+    if (!std::holds_alternative<RunPlan>(*parsed)) {
         ADD_FAILURE() << "help requested";
         return {};
     }
-    return std::get<TestOptions>(*parsed);
+    return std::get<RunPlan>(*parsed);
 }
 
 struct RejectedCase {
@@ -79,31 +82,39 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"--=x"}, "Unrecognized option: ''"}, RejectedCase{{"--="}, "Unrecognized option: ''"}));
 
 TEST(AcceptedCommandLine, ReadsValuesInEveryForm) {
-    const TestOptions options =
+    const RunPlan plan =
         parse_options({"--test-threads=3", "-qZunstable-options", "--skip", "--list", "--skip=b",
                        "--shuffle-seed", "+5", "a", "-", "--", "--exact", "-q"});
-    EXPECT_EQ(options.test_threads, 3U);
-    EXPECT_EQ(options.format, OutputFormat::Terse);
-    EXPECT_EQ(options.skip, (std::vector<std::string>{"--list", "b"}));
-    EXPECT_FALSE(options.list);
-    EXPECT_EQ(options.shuffle_seed, 5U);
-    EXPECT_FALSE(options.filter_exact);
-    EXPECT_EQ(options.filters, (std::vector<std::string>{"a", "-", "--exact", "-q"}));
+    EXPECT_EQ(plan.workers, 3U);
+    EXPECT_EQ(plan.format, OutputFormat::Terse);
+    EXPECT_EQ(plan.selection.skip, (std::vector<std::string>{"--list", "b"}));
+    EXPECT_EQ(plan.action, PlanAction::Run);
+    EXPECT_EQ(plan.shuffle_seed, 5U);
+    EXPECT_FALSE(plan.selection.exact);
+    EXPECT_EQ(plan.selection.filters, (std::vector<std::string>{"a", "-", "--exact", "-q"}));
 }
 
 TEST(AcceptedCommandLine, KeepsTheStandardRunnersImplications) {
     EXPECT_EQ(parse_options({"-q", "--format", "json"}).format, OutputFormat::Json);
     EXPECT_EQ(parse_options({"-q", "--format", "pretty"}).format, OutputFormat::Pretty);
-    EXPECT_FALSE(parse_options({"--bench"}).run_tests);
-    EXPECT_TRUE(parse_options({"--bench", "--test"}).run_tests);
-    EXPECT_TRUE(parse_options({"--nocapture"}).nocapture);
-    EXPECT_TRUE(parse_options({"--no-capture", "--nocapture"}).nocapture);
-    EXPECT_EQ(parse_options({"--ignored"}).run_ignored, RunIgnored::Only);
-    EXPECT_EQ(parse_options({"--include-ignored"}).run_ignored, RunIgnored::Yes);
+    EXPECT_TRUE(parse_options({"--bench"}).selection.ignore_all);
+    EXPECT_FALSE(parse_options({"--bench", "--test"}).selection.ignore_all);
+    EXPECT_FALSE(parse_options({"--nocapture"}).display.capture);
+    EXPECT_FALSE(parse_options({"--no-capture", "--nocapture"}).display.capture);
+    EXPECT_EQ(parse_options({"--ignored"}).selection.run_ignored, RunIgnored::Only);
+    EXPECT_EQ(parse_options({"--include-ignored"}).selection.run_ignored, RunIgnored::Yes);
     // A one-letter long name is the letter.
     const auto help = parse({"--h"});
     ASSERT_TRUE(help.has_value());
     EXPECT_TRUE(std::holds_alternative<HelpRequest>(*help));
+}
+
+// The help is laid out from the option rows; the recorded text is the layout tools and people know.
+TEST(Usage, IsTheRecordedTextLaidOutFromTheOptionRows) {
+    std::ifstream file(std::filesystem::path(OVRA_RUNNER_TEST_DATA) / "usage.txt", std::ios::binary);
+    const std::string recorded{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(recorded.empty());
+    EXPECT_EQ(usage_text("./runner"), recorded);
 }
 
 struct IntegerCase {
@@ -140,97 +151,6 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"-", std::nullopt, IntegerTextError::InvalidDigit},
                       IntegerCase{"++1", std::nullopt, IntegerTextError::InvalidDigit},
                       IntegerCase{" 1", std::nullopt, IntegerTextError::InvalidDigit}));
-
-struct EnvironmentCase {
-    const char* label;
-    std::vector<std::string> args;
-    std::optional<std::string> threads;
-    std::optional<std::string> time_unit;
-    int status;
-    const char* err;
-};
-
-void PrintTo(const EnvironmentCase& row, std::ostream* stream) {
-    *stream << row.label;
-}
-
-class EnvironmentValues : public ::testing::TestWithParam<EnvironmentCase> {};
-
-// Malformed variables are command-line faults, not crashes; they matter only where they are used.
-TEST_P(EnvironmentValues, AreCheckedWhereTheyAreUsed) {
-    const EnvironmentCase& row = GetParam();
-    RunEnvironment environment = quiet_environment();
-    environment.test_threads = row.threads;
-    environment.test_time_unit = row.time_unit;
-    const RunOutput output = run_table(ovra_runner_demo::demo_table(), row.args, environment);
-    EXPECT_EQ(output.status, row.status) << output.out;
-    EXPECT_EQ(output.err, row.err);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Variables, EnvironmentValues,
-    ::testing::Values(
-        EnvironmentCase{"threads_word",
-                        {"alpha"},
-                        "abc",
-                        {},
-                        101,
-                        "error: OVRA_TEST_THREADS is `abc`, should be a positive integer.\n"},
-        EnvironmentCase{"threads_zero",
-                        {"alpha"},
-                        "0",
-                        {},
-                        101,
-                        "error: OVRA_TEST_THREADS is `0`, should be a positive integer.\n"},
-        EnvironmentCase{"threads_empty",
-                        {"alpha"},
-                        "",
-                        {},
-                        101,
-                        "error: OVRA_TEST_THREADS is ``, should be a positive integer.\n"},
-        EnvironmentCase{"threads_fine", {"alpha"}, "3", {}, 0, ""},
-        EnvironmentCase{"threads_overridden", {"alpha", "--test-threads", "1"}, "abc", {}, 0, ""},
-        EnvironmentCase{"threads_unused_by_listing", {"--list"}, "abc", {}, 0, ""},
-        EnvironmentCase{"time_unused_without_option", {"alpha"}, {}, "junk", 0, ""},
-        EnvironmentCase{
-            "time_one_number",
-            {"alpha", "--report-time"},
-            {},
-            "5",
-            101,
-            "error: Duration variable OVRA_TEST_TIME_UNIT expected to have 2 numbers separated by comma, "
-            "but got 5\n"},
-        EnvironmentCase{
-            "time_word",
-            {"alpha", "--ensure-time"},
-            {},
-            "5,x",
-            101,
-            "error: Duration value in variable OVRA_TEST_TIME_UNIT is expected to be a number, but got x\n"},
-        EnvironmentCase{"time_reversed",
-                        {"alpha", "--ensure-time"},
-                        {},
-                        "10,5",
-                        101,
-                        "error: Test execution warn time should be less or equal to the critical time\n"},
-        EnvironmentCase{"time_fine", {"alpha", "--ensure-time"}, {}, "5000,10000", 0, ""},
-        // Warn may equal critical.
-        EnvironmentCase{"time_equal", {"alpha", "--report-time"}, {}, "5,5", 0, ""},
-        EnvironmentCase{"time_largest",
-                        {"alpha", "--ensure-time"},
-                        {},
-                        "18446744073709551615,18446744073709551615",
-                        0,
-                        ""},
-        EnvironmentCase{
-            "time_past_u64",
-            {"alpha", "--report-time"},
-            {},
-            "1,18446744073709551616",
-            101,
-            "error: Duration value in variable OVRA_TEST_TIME_UNIT is expected to be a number, but got "
-            "18446744073709551616\n"}),
-    [](const ::testing::TestParamInfo<EnvironmentCase>& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace ovra_runner::testing

@@ -172,7 +172,7 @@ TEST(LongRunningTests, AreReportedOnceWithSeveralWorkers) {
 TEST(TimeLimits, FailATestOverTheCriticalTimeWhenEnsured) {
     const std::array table{TestDescriptor{.name = "t::slow", .function = sleeps_briefly}};
     RunEnvironment environment = quiet_environment();
-    environment.test_time_unit = "1,5";
+    environment.variables["OVRA_TEST_TIME_UNIT"] = "1,5";
     const RunOutput ensured = run_table(table, {"--ensure-time", "--color", "always"}, environment);
     EXPECT_EQ(ensured.status, 101);
     EXPECT_NE(

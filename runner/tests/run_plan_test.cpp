@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo_tests.hpp"
-#include "ovra/runner/options.hpp"
+#include "options.hpp"
 #include "run_helpers.hpp"
 #include "run_plan.hpp"
 
@@ -21,16 +23,25 @@ std::expected<RunPlan, std::string> resolve(const std::vector<std::string>& args
                                             const Surroundings& around = {}) {
     std::vector<std::string_view> views{"./runner"};
     views.insert(views.end(), args.begin(), args.end());
-    const auto parsed = parse_command_line(views);
-    if (!parsed || !std::holds_alternative<TestOptions>(*parsed)) {
+    RunEnvironment environment = quiet_environment();
+    if (around.threads) {
+        environment.variables["OVRA_TEST_THREADS"] = *around.threads;
+    }
+    if (around.time_unit) {
+        environment.variables["OVRA_TEST_TIME_UNIT"] = *around.time_unit;
+    }
+    environment.stdout_is_terminal = around.terminal;
+    auto parsed = parse_command_line(views, environment);
+    if (!parsed) {
+        return std::unexpected(parsed.error());
+    }
+    if (!std::holds_alternative<RunPlan>(*parsed)) {
         ADD_FAILURE() << "not a run's command line";
         return std::unexpected(std::string("unparsed"));
     }
-    RunEnvironment environment = quiet_environment();
-    environment.test_threads = around.threads;
-    environment.test_time_unit = around.time_unit;
-    environment.stdout_is_terminal = around.terminal;
-    return resolve_run_plan(ovra_runner_demo::demo_table(), std::get<TestOptions>(*parsed), environment);
+    RunPlan plan = std::move(std::get<RunPlan>(*parsed));
+    select_tests(ovra_runner_demo::demo_table(), plan);
+    return plan;
 }
 
 struct RefusedCase {
@@ -46,8 +57,8 @@ void PrintTo(const RefusedCase& row, std::ostream* stream) {
 
 class RefusedPlan : public ::testing::TestWithParam<RefusedCase> {};
 
-// The resolver is where the surroundings are checked: the first wrong setting, in a fixed order, is the one
-// reported.
+// The plan is where the surroundings are checked: the first wrong setting, in a fixed order, is the one
+// reported, with the message the variable's own setter words.
 TEST_P(RefusedPlan, NamesTheFirstWrongSetting) {
     const auto plan = resolve(GetParam().args, GetParam().around);
     ASSERT_FALSE(plan.has_value());
@@ -63,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "OVRA_TEST_THREADS is `many`, should be a positive integer."},
         RefusedCase{
             "threads_zero", {}, {"0", {}, false}, "OVRA_TEST_THREADS is `0`, should be a positive integer."},
+        RefusedCase{"threads_empty", {}, {"", {}, false}, "OVRA_TEST_THREADS is ``, should be a positive integer."},
         RefusedCase{"threads_too_large",
                     {},
                     {"18446744073709551616", {}, false},
@@ -83,8 +95,42 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"time_unit_reversed",
                     {"--report-time"},
                     {{}, "2,1", false},
-                    "Test execution warn time should be less or equal to the critical time"}),
+                    "Test execution warn time should be less or equal to the critical time"},
+        RefusedCase{"time_unit_past_u64",
+                    {"--report-time"},
+                    {{}, "1,18446744073709551616", false},
+                    "Duration value in variable OVRA_TEST_TIME_UNIT is expected to be a number, but got "
+                    "18446744073709551616"}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.label); });
+
+struct AcceptedCase {
+    const char* label;
+    std::vector<std::string> args;
+    Surroundings around;
+};
+
+void PrintTo(const AcceptedCase& row, std::ostream* stream) {
+    *stream << row.label;
+}
+
+class AcceptedPlan : public ::testing::TestWithParam<AcceptedCase> {};
+
+// A variable is read only where it is used: one its option overrides, or one for time limits nobody asked
+// for, cannot refuse a run; thresholds may be equal and as large as a u64.
+TEST_P(AcceptedPlan, IgnoresVariablesItDoesNotUse) {
+    const auto plan = resolve(GetParam().args, GetParam().around);
+    EXPECT_TRUE(plan.has_value()) << plan.error();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, AcceptedPlan,
+    ::testing::Values(AcceptedCase{"threads_overridden", {"--test-threads", "1"}, {"abc", {}, false}},
+                      AcceptedCase{"time_unit_without_time_option", {}, {{}, "junk", false}},
+                      AcceptedCase{"time_unit_equal", {"--report-time"}, {{}, "5,5", false}},
+                      AcceptedCase{"time_unit_largest",
+                                   {"--ensure-time"},
+                                   {{}, "18446744073709551615,18446744073709551615", false}}),
+    [](const ::testing::TestParamInfo<AcceptedCase>& info) { return std::string(info.param.label); });
 
 TEST(ResolvedPlan, ListingReadsNeitherVariable) {
     const auto plan = resolve({"--list", "--report-time"}, {"many", "junk", false});
@@ -140,7 +186,9 @@ TEST(ResolvedPlan, CarriesDisplayFormatAndLimits) {
     ASSERT_TRUE(plan->time_limits.has_value());
     EXPECT_TRUE(plan->time_limits->error_on_excess);
     EXPECT_EQ(plan->time_limits->unit.warn_ms, 5U);
-    EXPECT_TRUE(plan->force_ignore);
+    EXPECT_TRUE(plan->selection.ignore_all);
+    EXPECT_TRUE(std::all_of(plan->tests.begin(), plan->tests.end(),
+                            [](const TestDescriptor& test) { return test.ignore; }));
     EXPECT_TRUE(std::holds_alternative<InProcess>(plan->strategy));
 }
 

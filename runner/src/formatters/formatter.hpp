@@ -1,46 +1,33 @@
-// The one contract every output format keeps: a formatter is a plain value told each step of a run or a
-// listing, in order, through one function; it writes what its format shows for that step.
+// What every output format is: a plain value told the steps of a run or a listing, in order, each through an
+// overload of `write(formatter, console, step)`. A format writes only the steps it shows; `tell` passes over
+// the others.
 #pragma once
 
-#include <chrono>
-#include <concepts>
-#include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <variant>
 
-#include "../console_state.hpp"
+#include "../console.hpp"
 #include "../events.hpp"
-#include "../terminal.hpp"
+#include "../run_summary.hpp"
+#include "json_formatter.hpp"
+#include "junit_formatter.hpp"
+#include "pretty_formatter.hpp"
+#include "terse_formatter.hpp"
 
 namespace ovra_runner {
 
-// The steps of a run. The run loop's own events (events.hpp) carry the first three.
-struct ResultReported {
-    const CompletedTest& completed;
-    // The counts and kept outputs before this result is added.
-    const ConsoleState& state;
-};
-struct RunFinished {
-    const ConsoleState& state;
-};
+using AnyFormatter = std::variant<PrettyFormatter, TerseFormatter, JsonFormatter, JunitFormatter>;
 
-// The steps of a listing (`--list`).
-struct ListingStarted {};
-struct TestListed {
-    const TestDescriptor& test;
-};
-struct ListingFinished {
-    const DiscoveryState& state;
-};
+// `step` as `formatter` shows it, or nothing where the format does not show such a step.
+template <class Format, class Step>
+void write_if_shown(Format& formatter, Console& console, const Step& step) {
+    if constexpr (requires { write(formatter, console, step); }) {
+        write(formatter, console, step);
+    }
+}
 
-using FormatterEvent = std::variant<RunStarted, TestStarted, TestRunningLong, ResultReported, RunFinished,
-                                    ListingStarted, TestListed, ListingFinished>;
-
-template <class F>
-concept Formatter = std::movable<F> &&
-    requires(F& formatter, Terminal& terminal, const FormatterEvent& event) {
-    { write_event(formatter, terminal, event) } -> std::same_as<void>;
-};
+template <class Step>
+void tell(AnyFormatter& formatter, Console& console, const Step& step) {
+    std::visit([&](auto& chosen) { write_if_shown(chosen, console, step); }, formatter);
+}
 
 }  // namespace ovra_runner

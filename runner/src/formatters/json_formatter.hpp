@@ -1,7 +1,9 @@
 // One JSON object per line and event, in the key order tools read.
 #pragma once
 
-#include "formatter.hpp"
+#include "../console.hpp"
+#include "../events.hpp"
+#include "steps.hpp"
 
 namespace ovra_runner {
 
@@ -9,8 +11,13 @@ struct JsonFormatter {
     bool show_passing_output = false;
 };
 
-void write_event(JsonFormatter& formatter, Terminal& terminal, const FormatterEvent& event);
-
-static_assert(Formatter<JsonFormatter>);
+void write(JsonFormatter& formatter, Console& console, const RunStarted& step);
+void write(JsonFormatter& formatter, Console& console, const TestStarted& step);
+void write(JsonFormatter& formatter, Console& console, const TestRunningLong& step);
+void write(JsonFormatter& formatter, Console& console, const TestFinished& step);
+void write(JsonFormatter& formatter, Console& console, const RunFinished& step);
+void write(JsonFormatter& formatter, Console& console, const ListingStarted& step);
+void write(JsonFormatter& formatter, Console& console, const TestListed& step);
+void write(JsonFormatter& formatter, Console& console, const ListingFinished& step);
 
 }  // namespace ovra_runner

@@ -32,9 +32,8 @@ std::string system_out(std::string_view output) {
 }
 
 std::string testcase(const CompletedTest& completed, bool show_passing_output) {
-    const ResultClass result = classify(completed.result);
     const std::string open = testcase_open(completed);
-    switch (result.kind) {
+    switch (completed.kind) {
         case ResultKind::Ignored:
             return {};
         case ResultKind::Passed:
@@ -48,8 +47,8 @@ std::string testcase(const CompletedTest& completed, bool show_passing_output) {
             break;
     }
     std::string text = open + ">";
-    if (!result.note.empty()) {
-        text += fmt::format("<failure message=\"{}\" type=\"assert\"/>", xml_attribute(result.note));
+    if (!completed.note.empty()) {
+        text += fmt::format("<failure message=\"{}\" type=\"assert\"/>", xml_attribute(completed.note));
     } else {
         text += "<failure type=\"assert\"/>";
     }
@@ -59,40 +58,38 @@ std::string testcase(const CompletedTest& completed, bool show_passing_output) {
     return text + "</testcase>";
 }
 
-struct JunitEvents {
-    JunitFormatter& formatter;
-    Terminal& terminal;
-
-    void operator()(const RunStarted&) const {}
-    void operator()(const TestStarted&) const {}
-    void operator()(const TestRunningLong& event) const {
-        write_out(terminal, long_running_text(event.test.name, event.after));
-    }
-    void operator()(const ResultReported& event) const { formatter.results.push_back(event.completed); }
-    // `skipped` counts ignored tests; tests a filter left out are not part of the suite at all.
-    void operator()(const RunFinished& event) const {
-        const ConsoleState& state = event.state;
-        std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><testsuites>";
-        document += fmt::format(
-            "<testsuite name=\"test\" package=\"test\" id=\"0\" errors=\"0\" failures=\"{}\" tests=\"{}\" "
-            "skipped=\"{}\" >",
-            state.failed, state.total, state.ignored);
-        for (const CompletedTest& completed : formatter.results) {
-            document += testcase(completed, formatter.show_passing_output);
-        }
-        document += "<system-out/><system-err/></testsuite></testsuites>\n";
-        formatter.results.clear();
-        write_out(terminal, document);
-    }
-    void operator()(const ListingStarted&) const {}
-    void operator()(const TestListed& event) const { write_out(terminal, listed_test_line(event.test)); }
-    void operator()(const ListingFinished& event) const { write_out(terminal, listing_summary(event.state)); }
-};
-
 }  // namespace
 
-void write_event(JunitFormatter& formatter, Terminal& terminal, const FormatterEvent& event) {
-    std::visit(JunitEvents{formatter, terminal}, event);
+void write(JunitFormatter&, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(step.test.name, step.after));
+}
+
+void write(JunitFormatter& formatter, Console&, const TestFinished& step) {
+    formatter.results.push_back(step.completed);
+}
+
+// `skipped` counts ignored tests; tests a filter left out are not part of the suite at all.
+void write(JunitFormatter& formatter, Console& console, const RunFinished& step) {
+    const RunSummary& summary = step.summary;
+    std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><testsuites>";
+    document += fmt::format(
+        "<testsuite name=\"test\" package=\"test\" id=\"0\" errors=\"0\" failures=\"{}\" tests=\"{}\" "
+        "skipped=\"{}\" >",
+        summary.failed, summary.total, summary.ignored);
+    for (const CompletedTest& completed : formatter.results) {
+        document += testcase(completed, formatter.show_passing_output);
+    }
+    document += "<system-out/><system-err/></testsuite></testsuites>\n";
+    formatter.results.clear();
+    write_out(console, document);
+}
+
+void write(JunitFormatter&, Console& console, const TestListed& step) {
+    write_out(console, listed_test_line(step.test));
+}
+
+void write(JunitFormatter&, Console& console, const ListingFinished& step) {
+    write_out(console, listing_summary(step.summary));
 }
 
 }  // namespace ovra_runner

@@ -4,7 +4,9 @@
 
 #include <vector>
 
-#include "formatter.hpp"
+#include "../console.hpp"
+#include "../events.hpp"
+#include "steps.hpp"
 
 namespace ovra_runner {
 
@@ -13,8 +15,10 @@ struct JunitFormatter {
     std::vector<CompletedTest> results;
 };
 
-void write_event(JunitFormatter& formatter, Terminal& terminal, const FormatterEvent& event);
-
-static_assert(Formatter<JunitFormatter>);
+void write(JunitFormatter& formatter, Console& console, const TestRunningLong& step);
+void write(JunitFormatter& formatter, Console& console, const TestFinished& step);
+void write(JunitFormatter& formatter, Console& console, const RunFinished& step);
+void write(JunitFormatter& formatter, Console& console, const TestListed& step);
+void write(JunitFormatter& formatter, Console& console, const ListingFinished& step);
 
 }  // namespace ovra_runner

@@ -8,85 +8,85 @@ namespace ovra_runner {
 
 namespace {
 
-void write_test_name(Terminal& terminal, const TestDescriptor& test) {
+void write_test_name(Console& console, const TestDescriptor& test) {
     if (test.should_panic) {
-        write_out(terminal, fmt::format("test {} - should panic ... ", test.name));
+        write_out(console, fmt::format("test {} - should panic ... ", test.name));
     } else {
-        write_out(terminal, fmt::format("test {} ... ", test.name));
+        write_out(console, fmt::format("test {} ... ", test.name));
     }
 }
 
-void write_time(const PrettyFormatter& formatter, Terminal& terminal,
+void write_time(const PrettyFormatter& formatter, Console& console,
                 const std::optional<std::chrono::nanoseconds>& exec_time) {
     if (!formatter.time_options || !exec_time) {
         return;
     }
     const std::string text = fmt::format(" <{:.3f}s>", std::chrono::duration<double>(*exec_time).count());
-    if (terminal.use_color && is_critical(*formatter.time_options, *exec_time)) {
-        write_colored(terminal, text, Color::Red);
-    } else if (terminal.use_color && is_warn(*formatter.time_options, *exec_time)) {
-        write_colored(terminal, text, Color::Yellow);
+    if (console.use_color && is_critical(*formatter.time_options, *exec_time)) {
+        write_colored(console, text, Color::Red);
+    } else if (console.use_color && is_warn(*formatter.time_options, *exec_time)) {
+        write_colored(console, text, Color::Yellow);
     } else {
-        write_out(terminal, text);
+        write_out(console, text);
     }
 }
 
-void write_result_word(Terminal& terminal, const CompletedTest& completed) {
-    switch (classify(completed.result).kind) {
+void write_result_word(Console& console, const CompletedTest& completed) {
+    switch (completed.kind) {
         case ResultKind::Passed:
-            write_colored(terminal, "ok", Color::Green);
+            write_colored(console, "ok", Color::Green);
             return;
         case ResultKind::Failed:
-            write_colored(terminal, "FAILED", Color::Red);
+            write_colored(console, "FAILED", Color::Red);
             return;
         case ResultKind::TimeLimitExceeded:
-            write_colored(terminal, "FAILED (time limit exceeded)", Color::Red);
+            write_colored(console, "FAILED (time limit exceeded)", Color::Red);
             return;
         case ResultKind::Ignored:
             break;
     }
     if (completed.test.ignore_message) {
-        write_colored(terminal, fmt::format("ignored, {}", *completed.test.ignore_message), Color::Yellow);
+        write_colored(console, fmt::format("ignored, {}", *completed.test.ignore_message), Color::Yellow);
     } else {
-        write_colored(terminal, "ignored", Color::Yellow);
+        write_colored(console, "ignored", Color::Yellow);
     }
 }
 
-struct PrettyEvents {
-    PrettyFormatter& formatter;
-    Terminal& terminal;
-
-    void operator()(const RunStarted& event) const {
-        write_out(terminal, run_header(event.test_count, event.shuffle_seed));
-    }
-    void operator()(const TestStarted& event) const {
-        if (!formatter.is_multithreaded) {
-            write_test_name(terminal, event.test);
-        }
-    }
-    void operator()(const TestRunningLong& event) const {
-        write_out(terminal, long_running_text(event.test.name, event.after));
-    }
-    void operator()(const ResultReported& event) const {
-        if (formatter.is_multithreaded) {
-            write_test_name(terminal, event.completed.test);
-        }
-        write_result_word(terminal, event.completed);
-        write_time(formatter, terminal, event.completed.exec_time);
-        write_out(terminal, "\n");
-    }
-    void operator()(const RunFinished& event) const {
-        write_run_summary(terminal, event.state, formatter.show_passing_output);
-    }
-    void operator()(const ListingStarted&) const {}
-    void operator()(const TestListed& event) const { write_out(terminal, listed_test_line(event.test)); }
-    void operator()(const ListingFinished& event) const { write_out(terminal, listing_summary(event.state)); }
-};
-
 }  // namespace
 
-void write_event(PrettyFormatter& formatter, Terminal& terminal, const FormatterEvent& event) {
-    std::visit(PrettyEvents{formatter, terminal}, event);
+void write(PrettyFormatter&, Console& console, const RunStarted& step) {
+    write_out(console, run_header(step.test_count, step.shuffle_seed));
+}
+
+void write(PrettyFormatter& formatter, Console& console, const TestStarted& step) {
+    if (!formatter.is_multithreaded) {
+        write_test_name(console, step.test);
+    }
+}
+
+void write(PrettyFormatter&, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(step.test.name, step.after));
+}
+
+void write(PrettyFormatter& formatter, Console& console, const TestFinished& step) {
+    if (formatter.is_multithreaded) {
+        write_test_name(console, step.completed.test);
+    }
+    write_result_word(console, step.completed);
+    write_time(formatter, console, step.completed.exec_time);
+    write_out(console, "\n");
+}
+
+void write(PrettyFormatter& formatter, Console& console, const RunFinished& step) {
+    write_run_summary(console, step.summary, formatter.show_passing_output);
+}
+
+void write(PrettyFormatter&, Console& console, const TestListed& step) {
+    write_out(console, listed_test_line(step.test));
+}
+
+void write(PrettyFormatter&, Console& console, const ListingFinished& step) {
+    write_out(console, listing_summary(step.summary));
 }
 
 }  // namespace ovra_runner

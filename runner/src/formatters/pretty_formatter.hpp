@@ -3,8 +3,10 @@
 
 #include <optional>
 
+#include "../console.hpp"
+#include "../events.hpp"
 #include "../time_options.hpp"
-#include "formatter.hpp"
+#include "steps.hpp"
 
 namespace ovra_runner {
 
@@ -16,8 +18,12 @@ struct PrettyFormatter {
     bool show_passing_output = false;
 };
 
-void write_event(PrettyFormatter& formatter, Terminal& terminal, const FormatterEvent& event);
-
-static_assert(Formatter<PrettyFormatter>);
+void write(PrettyFormatter& formatter, Console& console, const RunStarted& step);
+void write(PrettyFormatter& formatter, Console& console, const TestStarted& step);
+void write(PrettyFormatter& formatter, Console& console, const TestRunningLong& step);
+void write(PrettyFormatter& formatter, Console& console, const TestFinished& step);
+void write(PrettyFormatter& formatter, Console& console, const RunFinished& step);
+void write(PrettyFormatter& formatter, Console& console, const TestListed& step);
+void write(PrettyFormatter& formatter, Console& console, const ListingFinished& step);
 
 }  // namespace ovra_runner

@@ -22,12 +22,12 @@ std::string long_running_text(std::string_view name, std::chrono::milliseconds a
     return fmt::format("test {} has been running for over {} seconds\n", name, seconds);
 }
 
-void write_results(Terminal& terminal, const std::vector<KeptOutput>& results, std::string_view kind) {
+void write_results(Console& console, const std::vector<CompletedTest>& results, std::string_view kind) {
     const std::string heading = fmt::format("\n{}:\n", kind);
-    write_out(terminal, heading);
+    write_out(console, heading);
     std::vector<std::string_view> names;
     std::string outputs;
-    for (const KeptOutput& result : results) {
+    for (const CompletedTest& result : results) {
         names.push_back(result.test.name);
         if (!result.output.empty() || !result.note.empty()) {
             outputs.append(fmt::format("---- {} stdout ----\n", result.test.name));
@@ -39,46 +39,46 @@ void write_results(Terminal& terminal, const std::vector<KeptOutput>& results, s
         }
     }
     if (!outputs.empty()) {
-        write_out(terminal, "\n");
-        write_out(terminal, outputs);
+        write_out(console, "\n");
+        write_out(console, outputs);
     }
-    write_out(terminal, heading);
+    write_out(console, heading);
     std::sort(names.begin(), names.end());
     std::string list;
     for (const std::string_view name : names) {
         list.append(fmt::format("    {}\n", name));
     }
-    write_out(terminal, list);
+    write_out(console, list);
 }
 
-void write_run_summary(Terminal& terminal, const ConsoleState& state, bool show_passing_output) {
+void write_run_summary(Console& console, const RunSummary& summary, bool show_passing_output) {
     if (show_passing_output) {
-        write_results(terminal, state.not_failures, "successes");
+        write_results(console, summary.not_failures, "successes");
     }
-    const bool success = state.failed == 0;
+    const bool success = summary.failed == 0;
     if (!success) {
-        if (!state.failures.empty()) {
-            write_results(terminal, state.failures, "failures");
+        if (!summary.failures.empty()) {
+            write_results(console, summary.failures, "failures");
         }
-        if (!state.time_failures.empty()) {
-            write_results(terminal, state.time_failures, "failures (time limit exceeded)");
+        if (!summary.time_failures.empty()) {
+            write_results(console, summary.time_failures, "failures (time limit exceeded)");
         }
     }
-    write_out(terminal, "\ntest result: ");
+    write_out(console, "\ntest result: ");
     if (success) {
-        write_colored(terminal, "ok", Color::Green);
+        write_colored(console, "ok", Color::Green);
     } else {
-        write_colored(terminal, "FAILED", Color::Red);
+        write_colored(console, "FAILED", Color::Red);
     }
     std::string line =
-        fmt::format(". {} passed; {} failed; {} ignored; {} measured; {} filtered out", state.passed,
-                    state.failed, state.ignored, state.measured, state.filtered_out);
-    if (state.exec_time) {
+        fmt::format(". {} passed; {} failed; {} ignored; {} measured; {} filtered out", summary.passed,
+                    summary.failed, summary.ignored, summary.measured, summary.filtered_out);
+    if (summary.exec_time) {
         line.append(
-            fmt::format("; finished in {:.2f}s", std::chrono::duration<double>(*state.exec_time).count()));
+            fmt::format("; finished in {:.2f}s", std::chrono::duration<double>(*summary.exec_time).count()));
     }
     line.append("\n\n");
-    write_out(terminal, line);
+    write_out(console, line);
 }
 
 std::string count_of(std::size_t count, std::string_view noun) {
@@ -89,10 +89,10 @@ std::string listed_test_line(const TestDescriptor& test) {
     return fmt::format("{}: test\n", test.name);
 }
 
-std::string listing_summary(const DiscoveryState& state) {
-    const std::string_view blank = state.tests != 0 || state.benchmarks != 0 ? "\n" : "";
-    return fmt::format("{}{}, {}\n", blank, count_of(state.tests, "test"),
-                       count_of(state.benchmarks, "benchmark"));
+std::string listing_summary(const ListingSummary& summary) {
+    const std::string_view blank = summary.tests != 0 || summary.benchmarks != 0 ? "\n" : "";
+    return fmt::format("{}{}, {}\n", blank, count_of(summary.tests, "test"),
+                       count_of(summary.benchmarks, "benchmark"));
 }
 
 }  // namespace ovra_runner

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../console_state.hpp"
-#include "../terminal.hpp"
+#include "../console.hpp"
+#include "../run_summary.hpp"
 
 namespace ovra_runner {
 
@@ -23,10 +23,10 @@ std::string long_running_text(std::string_view name, std::chrono::milliseconds a
 
 // A blank-separated block of outputs (each with its note) under "KIND:" and then the sorted names under
 // "KIND:" again.
-void write_results(Terminal& terminal, const std::vector<KeptOutput>& results, std::string_view kind);
+void write_results(Console& console, const std::vector<CompletedTest>& results, std::string_view kind);
 
 // The passing tests' outputs when `show_passing_output`, the failures' blocks, then the "test result:" line.
-void write_run_summary(Terminal& terminal, const ConsoleState& state, bool show_passing_output);
+void write_run_summary(Console& console, const RunSummary& summary, bool show_passing_output);
 
 // "1 test" or "N tests": the plural that listings and headers use.
 std::string count_of(std::size_t count, std::string_view noun);
@@ -35,6 +35,6 @@ std::string count_of(std::size_t count, std::string_view noun);
 std::string listed_test_line(const TestDescriptor& test);
 
 // The closing line of a plain listing, after a blank line when anything was listed.
-std::string listing_summary(const DiscoveryState& state);
+std::string listing_summary(const ListingSummary& summary);
 
 }  // namespace ovra_runner

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 
-#include "formatter.hpp"
+#include "../console.hpp"
+#include "../events.hpp"
+#include "steps.hpp"
 
 namespace ovra_runner {
 
@@ -16,8 +18,10 @@ struct TerseFormatter {
     std::size_t test_column = 0;
 };
 
-void write_event(TerseFormatter& formatter, Terminal& terminal, const FormatterEvent& event);
-
-static_assert(Formatter<TerseFormatter>);
+void write(TerseFormatter& formatter, Console& console, const RunStarted& step);
+void write(TerseFormatter& formatter, Console& console, const TestRunningLong& step);
+void write(TerseFormatter& formatter, Console& console, const TestFinished& step);
+void write(TerseFormatter& formatter, Console& console, const RunFinished& step);
+void write(TerseFormatter& formatter, Console& console, const TestListed& step);
 
 }  // namespace ovra_runner

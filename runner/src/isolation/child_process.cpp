@@ -286,7 +286,7 @@ void end_children_with_this_process() {
 
 }  // namespace
 
-std::expected<ChildRun, std::string> run_test_in_child(const ChildRequest& request) {
+std::expected<ChildRun, std::string> run_in_child(const ChildRequest& request) {
     std::vector<std::string> argument_storage{std::string(request.program_name)};
     std::vector<std::string> environment_storage = child_environment(request.test_name);
     std::vector<char*> arguments = pointers_to(argument_storage);

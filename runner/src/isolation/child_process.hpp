@@ -49,7 +49,7 @@ struct ChildRun {
 // Starts the child, waits for it and returns how it ended; the error is why it could not be started. From
 // the first call on, SIGINT, SIGTERM, SIGHUP and SIGQUIT (those not ignored when it is made) end and reap the
 // running children, with whatever they started, before this process ends as the signal asks.
-std::expected<ChildRun, std::string> run_test_in_child(const ChildRequest& request);
+std::expected<ChildRun, std::string> run_in_child(const ChildRequest& request);
 
 // In a child, first thing: dies with its parent even when the parent is killed outright. `parent` is the
 // runner that started it, when known; a child that has already lost it exits at once.

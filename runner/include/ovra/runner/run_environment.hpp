@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <expected>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,10 +23,9 @@ struct FileIdentity {
 };
 
 struct RunEnvironment {
-    // Value of OVRA_TEST_THREADS: the worker count when `--test-threads` is not given.
-    std::optional<std::string> test_threads;
-    // Value of OVRA_TEST_TIME_UNIT: "WARN_MS,CRITICAL_MS" for `--report-time` colours and `--ensure-time`.
-    std::optional<std::string> test_time_unit;
+    // The variables that stand in for options (OVRA_TEST_THREADS for `--test-threads`; OVRA_TEST_TIME_UNIT,
+    // "WARN_MS,CRITICAL_MS", for `--report-time` and `--ensure-time`), where the surroundings have them.
+    std::map<std::string, std::string, std::less<>> variables;
     // Worker count when neither the option nor the variable gives one.
     std::size_t hardware_threads = 1;
     // Whether standard output is a terminal (colour with `--color auto`).
@@ -38,7 +38,7 @@ struct RunEnvironment {
     std::chrono::milliseconds long_running_after{std::chrono::seconds(60)};
 };
 
-// The process's environment: variables, hardware threads, whether stdout is a terminal, the clock.
+// The process's environment: the variables above, hardware threads, standard output, the clock.
 RunEnvironment process_environment();
 
 // A write that did not reach its destination, with the system's error number (errno).

@@ -1,4 +1,4 @@
-#include "run_test.hpp"
+#include "test_execution.hpp"
 
 #include <unistd.h>
 
@@ -31,7 +31,7 @@ constexpr std::string_view backtrace_hint =
 
 // Written where the test's stderr side goes, in the shape tools already read from the standard runner.
 // `thread` names the thread the test ran on: the test's own name on a worker, "main" in a child process.
-void report_failure(std::string_view thread, std::string_view file, std::uint_least32_t line,
+void write_panic_report(std::string_view thread, std::string_view file, std::uint_least32_t line,
                     std::uint_least32_t column, std::string_view message,
                     const std::optional<Backtrace>& backtrace, std::atomic<bool>& backtrace_hint_pending) {
     std::string text = fmt::format("\nthread '{}' ({}) panicked at {}:{}:{}:\n{}\n", thread,
@@ -49,7 +49,7 @@ void report_failure(std::string_view thread, std::string_view file, std::uint_le
 // a backtrace shows where it was caught.
 void report_exception(const TestDescriptor& test, std::string_view thread, std::string_view message,
                       std::atomic<bool>& backtrace_hint_pending) {
-    report_failure(thread, test.source_file, test.start_line, test.start_col, message,
+    write_panic_report(thread, test.source_file, test.start_line, test.start_col, message,
                    capture_backtrace_if_enabled(), backtrace_hint_pending);
 }
 
@@ -72,7 +72,7 @@ Outcome call_test(const TestDescriptor& test, std::string_view thread, std::atom
         // Reporting it the usual way would need the memory that just ran out; the result's note says it.
         return Outcome::OutOfMemory;
     } catch (const CheckFailure& failure) {
-        report_failure(thread, failure.location.file_name(), failure.location.line(), failure.location.column(),
+        write_panic_report(thread, failure.location.file_name(), failure.location.line(), failure.location.column(),
                        failure.message, failure.backtrace, backtrace_hint_pending);
         return Outcome::Failed;
     } catch (const std::exception& exception) {
@@ -110,15 +110,14 @@ TestResult decide(const TestDescriptor& test, Outcome outcome, const std::option
 
 }  // namespace
 
-CompletedTest run_test(const TestDescriptor& test, RunState& state) {
-    return std::visit([&](const auto& strategy) { return run_one_test(strategy, test, state); },
-                      state.plan.strategy);
+CompletedTest execute(const TestDescriptor& test, RunState& state) {
+    return std::visit([&](const auto& strategy) { return execute(strategy, test, state); }, state.plan.strategy);
 }
 
-CompletedTest run_one_test(InProcess, const TestDescriptor& test, RunState& state) {
-    CompletedTest completed{test, TestPassed{}, std::nullopt, {}};
-    const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&completed.output, nullptr}
-                                                           : TestOutputSink{nullptr, &state.terminal};
+CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
+    std::string output;
+    const TestOutputSink sink =
+        state.plan.display.capture ? TestOutputSink{&output, nullptr} : TestOutputSink{nullptr, &state.console};
     Outcome outcome = Outcome::Failed;
     const auto start = std::chrono::steady_clock::now();
     {
@@ -134,38 +133,31 @@ CompletedTest run_one_test(InProcess, const TestDescriptor& test, RunState& stat
     }
     const auto exec_time =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
-    if (state.plan.time_limits) {
-        completed.exec_time = exec_time;
-    }
-    completed.result = decide(test, outcome, state.plan.time_limits, exec_time);
-    return completed;
+    return complete(test, decide(test, outcome, state.plan.time_limits, exec_time),
+                    state.plan.time_limits ? std::optional(exec_time) : std::nullopt, std::move(output));
 }
 
-CompletedTest run_one_test(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
-    CompletedTest completed{test, TestPassed{}, std::nullopt, {}};
-    const auto run = isolation::run_test_in_child(isolation::ChildRequest{
+CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
+    const auto run = isolation::run_in_child(isolation::ChildRequest{
         test.name, strategy.program_name, state.plan.display.capture, strategy.timeout});
     if (!run) {
-        completed.result = TestFailedWithNote{run.error()};
-        return completed;
+        return complete(test, TestFailedWithNote{run.error()}, std::nullopt, {});
     }
     isolation::ChildVerdict verdict = isolation::child_verdict(*run, test.name, strategy.timeout);
-    completed.output = std::move(verdict.output);
-    // From the spawn to the child's end, as a user waiting for the test sees it.
-    if (state.plan.time_limits) {
-        completed.exec_time = run->elapsed;
-    }
+    TestResult result = TestPassed{};
     if (verdict.note) {
-        completed.result = TestFailedWithNote{std::move(*verdict.note)};
+        result = TestFailedWithNote{std::move(*verdict.note)};
     } else if (!verdict.passed) {
-        completed.result = TestFailed{};
+        result = TestFailed{};
     } else if (over_time_limit(state.plan.time_limits, run->elapsed)) {
-        completed.result = TestTimeLimitExceeded{};
+        result = TestTimeLimitExceeded{};
     }
-    return completed;
+    // From the spawn to the child's end, as a user waiting for the test sees it.
+    return complete(test, std::move(result), state.plan.time_limits ? std::optional(run->elapsed) : std::nullopt,
+                    std::move(verdict.output));
 }
 
-int run_test_as_child(const TestDescriptor& test) {
+int child_main(const TestDescriptor& test) {
     // A fresh process: its first failure report carries the hint.
     std::atomic<bool> backtrace_hint_pending{true};
     // The child's main thread runs the test, and its reports say so.
@@ -176,7 +168,7 @@ int run_test_as_child(const TestDescriptor& test) {
     }
     if (outcome == Outcome::ReturnedError) {
         const std::source_location here = std::source_location::current();
-        report_failure(thread, here.file_name(), here.line(), here.column(), returned_error_message,
+        write_panic_report(thread, here.file_name(), here.line(), here.column(), returned_error_message,
                        capture_backtrace_if_enabled(), backtrace_hint_pending);
     }
     const bool failed = outcome != Outcome::Passed;

@@ -1,0 +1,33 @@
+// What the summaries at the end read: the counts and the kept outputs of a run, or the counts of a listing.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "test_result.hpp"
+
+namespace ovra_runner {
+
+struct RunSummary {
+    std::size_t total = 0;
+    std::size_t passed = 0;
+    std::size_t failed = 0;
+    std::size_t ignored = 0;
+    std::size_t measured = 0;
+    std::size_t filtered_out = 0;
+    // Finished tests whose output the summary may show.
+    std::vector<CompletedTest> failures;
+    std::vector<CompletedTest> not_failures;
+    std::vector<CompletedTest> time_failures;
+    std::optional<std::chrono::nanoseconds> exec_time;
+};
+
+struct ListingSummary {
+    std::size_t tests = 0;
+    std::size_t benchmarks = 0;
+    std::size_t ignored = 0;
+};
+
+}  // namespace ovra_runner
