@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ovra/layout_inspector/file_output.hpp"
 #include "ovra/layout_inspector/tool.hpp"
 
 int main(int argc, char** argv) {
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is reported like any other
     // failed write, instead of the signal ending the process with the file half written.
     std::signal(SIGXFSZ, SIG_IGN);
+    inspector::remove_temporary_on_ending_signals();
     std::vector<std::string_view> arguments;
     for (int index = 1; index < argc; ++index) {
         arguments.emplace_back(argv[index]);
