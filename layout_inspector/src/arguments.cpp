@@ -58,8 +58,8 @@ Output, one of:
   -h, --help   Prints this text.
 
 Exit status: 0 on success; 1 when the role rejects the shape (the storage error's
-message is printed) or FILE cannot be written; 2 for a usage error. Errors are
-one line "error: ..." on standard error.
+message is printed), FILE cannot be written or memory runs out; 2 for a usage
+error. Errors are one line "error: ..." on standard error.
 )";
 
 // Whole numbers only: no sign, space, fraction or trailing text; std::from_chars also refuses

@@ -45,7 +45,7 @@ ToolOutcome answer(const Invocation& invocation) {
     if (svg.path == "-") {
         return succeeded(*picture);
     }
-    if (const std::expected<void, ToolError> written = write_file(svg.path, *picture); !written) {
+    if (const std::expected<void, FileError> written = write_file(svg.path, *picture); !written) {
         return failed(written.error());
     }
     return succeeded("");

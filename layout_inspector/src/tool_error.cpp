@@ -23,7 +23,7 @@ std::string error_line(const ToolError& error) {
         return "error: " + usage->message;
     }
     if (const auto* file = std::get_if<FileError>(&error)) {
-        return "error: " + file->message;
+        return fmt::format("error: cannot write {}: {}", echoed(file->path), file->reason.message());
     }
     return fmt::format("error: {}", std::get<ovra_codegen::storage::StorageError>(error));
 }

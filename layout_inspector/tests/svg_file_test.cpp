@@ -1,10 +1,13 @@
-// ovra_layout --svg FILE run as a process: whatever fails, the previous file stays whole, no temporary
-// file is left behind and a symbolic link stays a link.
+// ovra_layout --svg FILE run as a process: whatever fails (a signal included), the previous file stays
+// whole, no temporary file is left behind and a symbolic link stays a link, followed only where the
+// kernel follows it.
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -60,6 +63,21 @@ void write_text(const fs::path& path, const std::string& text, fs::perms mode = 
     fs::permissions(path, mode);
 }
 
+fs::path make_scratch() {
+    std::string name = (fs::path(testing::TempDir()) / "ovra_layout_svg_XXXXXX").string();
+    EXPECT_NE(::mkdtemp(name.data()), nullptr);
+    fs::permissions(name, fs::perms(0755));
+    return name;
+}
+
+// A link left by another user (nobody), as a hostile local user would leave one in /tmp.
+void link_as_another_user(const fs::path& target, const fs::path& link) {
+    const ovra_test_support::ChildOutcome made = ovra_test_support::run_child(
+        "/usr/bin/setpriv",
+        {"--reuid=65534", "--regid=65534", "--clear-groups", "ln", "-s", target.string(), link.string()});
+    EXPECT_EQ(made.status, 0) << made.err;
+}
+
 ovra_test_support::ChildOutcome run_layout(Start start, const std::vector<std::string>& arguments) {
     std::vector<std::string> command{OVRA_LAYOUT};
     command.insert(command.end(), arguments.begin(), arguments.end());
@@ -81,6 +99,7 @@ struct FileCase {
     Start start;
     std::string reason;   // the system's reason in the error line; empty when the write succeeds
     std::string written;  // the file that then holds the picture
+    bool by_another_user = false;  // needs root, to make another user's link, and protected links
 };
 
 TEST(SvgFile, IsReplacedWholeOrLeftAsItWas) {
@@ -94,8 +113,16 @@ TEST(SvgFile, IsReplacedWholeOrLeftAsItWas) {
     ::umask(mask);
     const auto new_file_mode = fs::perms(0666 & ~mask);
     const bool can_drop_privileges = ::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) == 0;
+    std::ifstream protection("/proc/sys/fs/protected_symlinks");
+    std::string protection_level;
+    const bool links_are_protected = protection >> protection_level && protection_level == "1";
     const auto old = [](const fs::path& at, fs::perms mode = fs::perms(0640)) {
         write_text(at, "old\n", mode);
+    };
+    // A directory like /tmp: anyone may add to it; only an entry's owner may remove it.
+    const auto shared = [](const fs::path& at) {
+        fs::create_directory(at);
+        fs::permissions(at, fs::perms(01777));
     };
 
     const std::vector<FileCase> cases{
@@ -119,6 +146,27 @@ TEST(SvgFile, IsReplacedWholeOrLeftAsItWas) {
         {"through a link to a file not made yet",
          [](const fs::path& d) { fs::create_symlink("new.svg", d / "link.svg"); }, "link.svg", Start::Plainly,
          "", "new.svg"},
+        {"through my own link in a shared sticky directory",
+         [&](const fs::path& d) {
+             shared(d / "shared");
+             old(d / "real.svg");
+             fs::create_symlink(d / "real.svg", d / "shared" / "link.svg");
+         },
+         "shared/link.svg", Start::Plainly, "", "real.svg"},
+        // The kernel does not follow these for open(), so the tool does not either, whatever root may write.
+        {"another user's link in a shared sticky directory",
+         [&](const fs::path& d) {
+             shared(d / "shared");
+             old(d / "secret", fs::perms(0600));
+             link_as_another_user(d / "secret", d / "shared" / "link.svg");
+         },
+         "shared/link.svg", Start::Plainly, "Permission denied", "", true},
+        {"another user's link to a file not made yet in a shared sticky directory",
+         [&](const fs::path& d) {
+             shared(d / "shared");
+             link_as_another_user(d / "new.svg", d / "shared" / "link.svg");
+         },
+         "shared/link.svg", Start::Plainly, "Permission denied", "", true},
         {"links in a loop",
          [](const fs::path& d) {
              fs::create_symlink("b.svg", d / "a.svg");
@@ -149,10 +197,11 @@ TEST(SvgFile, IsReplacedWholeOrLeftAsItWas) {
          "picture.svg", Start::Plainly, "Is a directory", ""},
     };
     for (const FileCase& c : cases) {
-        std::string scratch_name = (fs::path(testing::TempDir()) / "ovra_layout_svg_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(scratch_name.data()), nullptr);
-        const fs::path scratch = scratch_name;
-        fs::permissions(scratch, fs::perms(0755));
+        if (c.by_another_user && !(::geteuid() == 0 && can_drop_privileges && links_are_protected)) {
+            std::cout << "[ SKIPPED  ] " << c.name << ": needs root and fs.protected_symlinks = 1\n";
+            continue;
+        }
+        const fs::path scratch = make_scratch();
         c.prepare(scratch);
         const std::map<std::string, std::string> before = snapshot(scratch, picture);
         const std::string target = (scratch / c.target).string();
@@ -183,6 +232,33 @@ TEST(SvgFile, IsReplacedWholeOrLeftAsItWas) {
         fs::permissions(scratch, fs::perms(0755));
         EXPECT_EQ(snapshot(scratch, picture), want) << c.name;
         fs::remove_all(scratch);
+    }
+}
+
+// SIGINT, SIGTERM or SIGHUP in the middle of a replacement (raised by the preload once the temporary
+// file is whole, before its rename) end the tool as they would have, without the temporary and with
+// the previous file intact; ignored at start, they stay ignored and the file is replaced.
+TEST(SvgFile, AnEndingSignalLeavesNoTemporaryBehind) {
+    const std::string picture = run_layout(Start::Plainly, {"Output", "F16", "16", "64", "--svg", "-"}).out;
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const bool ignored : {false, true}) {
+            const fs::path scratch = make_scratch();
+            write_text(scratch / "picture.svg", "old\n");
+            ovra_test_support::ChildOptions options;
+            // The sanitizers' runtime need not come first in the library list for this preload.
+            options.environment = {"LD_PRELOAD=" OVRA_RAISE_AT_SYNC_LIBRARY, "ASAN_OPTIONS=verify_asan_link_order=0",
+                                   "OVRA_RAISE_AT_SYNC=" + std::to_string(signal_number)};
+            options.ignored_signals.assign(ignored ? 1 : 0, signal_number);
+            const ovra_test_support::ChildOutcome outcome = ovra_test_support::run_child(
+                OVRA_LAYOUT, {"Output", "F16", "16", "64", "--svg", (scratch / "picture.svg").string()}, options);
+
+            const std::string context = std::string(::strsignal(signal_number)) + (ignored ? ", ignored" : "");
+            EXPECT_EQ(outcome.signal, ignored ? 0 : signal_number) << context;
+            const std::map<std::string, std::string> want{
+                {"picture.svg", std::to_string(0644) + " file " + (ignored ? "the picture" : "old\n")}};
+            EXPECT_EQ(snapshot(scratch, picture), want) << context;
+            fs::remove_all(scratch);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <variant>
 
 #include "ovra/codegen/storage_error.hpp"
@@ -26,8 +27,11 @@ struct UsageError {
     friend bool operator==(const UsageError&, const UsageError&) = default;
 };
 
+// A file that cannot be written: the path as the user gave it and the system's reason, made into
+// "cannot write 'PATH': REASON" by error_line.
 struct FileError {
-    std::string message;
+    std::string path;
+    std::error_code reason;
     friend bool operator==(const FileError&, const FileError&) = default;
 };
 
