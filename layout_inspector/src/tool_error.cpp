@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "ovra/codegen/storage_error_text.hpp"
+#include "ovra/printable/printable.hpp"
 
 namespace ovra_layout_inspector {
 
@@ -31,14 +32,7 @@ std::string error_line(const ToolError& error) {
 std::string echoed(std::string_view text) {
     std::string out = "'";
     const std::string_view shown = text.substr(0, longest_echo);
-    for (const char character : shown) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (byte < 0x20 || byte >= 0x7f) {
-            out += fmt::format("\\x{:02x}", byte);
-        } else {
-            out += character;
-        }
-    }
+    out += ovra_printable::printable(shown, ovra_printable::Shown::Ascii);
     if (shown.size() < text.size()) {
         out += "...";
     }

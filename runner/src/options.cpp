@@ -21,8 +21,8 @@ using Outcome = std::expected<void, std::string>;
 std::expected<std::uint64_t, std::string> option_count(std::string_view option, std::string_view text) {
     const auto count = parse_unsigned(text);
     if (!count) {
-        return std::unexpected(
-            fmt::format("argument for --{} must be a number > 0 (error: {})", option, describe(count.error())));
+        return std::unexpected(fmt::format("argument for --{} must be a number > 0 (error: {})", option,
+                                           describe(count.error())));
     }
     if (*count == 0) {
         return std::unexpected(fmt::format("argument for --{} must not be 0", option));
@@ -67,14 +67,16 @@ Outcome set_shuffle_seed(RunPlan& plan, const OptionInput& input) {
 // `--shuffle` takes its seed from the clock; `--shuffle-seed`, set after it, overrides it.
 Outcome set_shuffle(RunPlan& plan, const OptionInput& input) {
     const auto nanoseconds =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(input.environment.now.time_since_epoch()).count();
+        std::chrono::duration_cast<std::chrono::nanoseconds>(input.environment.now.time_since_epoch())
+            .count();
     plan.shuffle_seed = nanoseconds < 0 ? 0 : static_cast<std::uint64_t>(nanoseconds);
     return {};
 }
 
 Outcome set_run_ignored(RunPlan& plan, const OptionInput& input, RunIgnored which) {
     if (input.given("include-ignored") && input.given("ignored")) {
-        return std::unexpected(std::string("the options --include-ignored and --ignored are mutually exclusive"));
+        return std::unexpected(
+            std::string("the options --include-ignored and --ignored are mutually exclusive"));
     }
     plan.selection.run_ignored = which;
     return {};
@@ -116,13 +118,14 @@ Outcome set_color(RunPlan& plan, const OptionInput& input) {
 }
 
 Outcome set_format(RunPlan& plan, const OptionInput& input) {
-    constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{{{"pretty", OutputFormat::Pretty},
-                                                                                 {"terse", OutputFormat::Terse},
-                                                                                 {"json", OutputFormat::Json},
-                                                                                 {"junit", OutputFormat::Junit}}};
+    constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{
+        {{"pretty", OutputFormat::Pretty},
+         {"terse", OutputFormat::Terse},
+         {"json", OutputFormat::Json},
+         {"junit", OutputFormat::Junit}}};
     const std::string& value = input.values.front();
-    const auto format = std::find_if(formats.begin(), formats.end(),
-                                     [&](const auto& entry) { return entry.first == value; });
+    const auto format =
+        std::find_if(formats.begin(), formats.end(), [&](const auto& entry) { return entry.first == value; });
     if (format == formats.end()) {
         return std::unexpected(
             fmt::format("argument for --format must be pretty, terse, json or junit (was {})", value));
@@ -153,23 +156,25 @@ Outcome enable_time_limits(RunPlan& plan, bool enforce) {
     return {};
 }
 
-// The standard runner's options in its help order, then the ones of this runner, which run tests in
-// processes of their own. An option with several letters of help keeps the line breaks of the standard
-// runner's text.
+// The options in the order the help lists them: the standard runner's, with this runner's --isolate and
+// --timeout beside --force-run-in-process. Help texts keep the standard runner's line breaks.
 constexpr auto rows = std::to_array<OptionRow>({
     {.name = "include-ignored",
      .help = "Run ignored and not ignored tests",
      .order = 3,
-     .given = [](RunPlan& plan, const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Yes); }},
+     .given = [](RunPlan& plan,
+                 const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Yes); }},
     {.name = "ignored",
      .help = "Run only ignored tests",
      .order = 3,
-     .given = [](RunPlan& plan, const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Only); }},
+     .given = [](RunPlan& plan,
+                 const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Only); }},
     // Wins over --isolate and --timeout, which look for it.
     {.name = "force-run-in-process",
      .help = "Run tests in this process even when --isolate or\n--timeout is given"},
     {.name = "isolate",
-     .help = "Run each test in a child process of its own, so that\na crash, an exit or a hang fails only that test",
+     .help = "Run each test in a child process of its own, so that\na crash, an exit or a hang fails only "
+             "that test",
      .given = [](RunPlan& plan, const OptionInput& input) { return isolate(plan, input, std::nullopt); }},
     {.name = "timeout",
      .hint = "SECONDS",
@@ -252,8 +257,9 @@ constexpr auto rows = std::to_array<OptionRow>({
      }},
     {.name = "color",
      .hint = "auto|always|never",
-     .help = "Configure coloring of output:\nauto = colorize if stdout is a tty and tests are run\non serially "
-             "(default);\nalways = always colorize output;\nnever = never colorize output;",
+     .help =
+         "Configure coloring of output:\nauto = colorize if stdout is a tty and tests are run\non serially "
+         "(default);\nalways = always colorize output;\nnever = never colorize output;",
      .order = 6,
      .given = set_color,
      .absent = [](RunPlan& plan, const OptionInput& input) -> Outcome {
@@ -262,8 +268,9 @@ constexpr auto rows = std::to_array<OptionRow>({
      }},
     {.name = "format",
      .hint = "pretty|terse|json|junit",
-     .help = "Configure formatting of output:\npretty = Print verbose output;\nterse = Display one character per "
-             "test;\njson = Output a json document;\njunit = Output a JUnit document",
+     .help =
+         "Configure formatting of output:\npretty = Print verbose output;\nterse = Display one character per "
+         "test;\njson = Output a json document;\njunit = Output a JUnit document",
      .order = 7,
      .given = set_format},
     {.name = "show-output",
@@ -285,11 +292,12 @@ constexpr auto rows = std::to_array<OptionRow>({
          return {};
      }},
     {.name = "report-time",
-     .help = "Show execution time of each test.\nThreshold values for colorized output can be\nconfigured "
-             "via\nthe `OVRA_TEST_TIME_UNIT` environment variable.\nExpected format of environment variable "
-             "is\n`VARIABLE=WARN_TIME,CRITICAL_TIME`.\nDurations are given in milliseconds, e.g.\n`500,2000` "
-             "means that the warn time\nis 0.5 seconds, and the critical time is 2 seconds.\nNot available for "
-             "--format=terse",
+     .help =
+         "Show execution time of each test.\nThreshold values for colorized output can be\nconfigured "
+         "via\nthe `OVRA_TEST_TIME_UNIT` environment variable.\nExpected format of environment variable "
+         "is\n`VARIABLE=WARN_TIME,CRITICAL_TIME`.\nDurations are given in milliseconds, e.g.\n`500,2000` "
+         "means that the warn time\nis 0.5 seconds, and the critical time is 2 seconds.\nNot available for "
+         "--format=terse",
      .given = [](RunPlan& plan, const OptionInput&) { return enable_time_limits(plan, false); }},
     {.name = "ensure-time",
      .help = "Treat excess of the test execution time limit as\nerror.\nThreshold values for this option can "
@@ -399,7 +407,8 @@ std::expected<MatchedArguments, std::string> match_arguments(std::span<const std
             continue;
         }
         if (current == "--") {
-            matched.free.insert(matched.free.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            matched.free.insert(matched.free.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                args.end());
             break;
         }
         std::optional<std::string> inline_value;
@@ -416,7 +425,8 @@ std::expected<MatchedArguments, std::string> match_arguments(std::span<const std
             std::vector<std::string>& values = matched.values[*option];
             if (!takes_value(rows[*option])) {
                 if (position + 1 == names->size() && inline_value) {
-                    return std::unexpected(fmt::format("Option '{}' does not take an argument", render(name)));
+                    return std::unexpected(
+                        fmt::format("Option '{}' does not take an argument", render(name)));
                 }
                 values.emplace_back();
             } else if (inline_value) {
@@ -474,9 +484,9 @@ std::vector<std::string_view> option_variables() {
     return variables;
 }
 
-std::expected<CommandLine, std::string> parse_command_line(std::span<const std::string_view> args,
-                                                           const RunEnvironment& environment,
-                                                           const std::function<void(std::string_view)>& warn) {
+std::expected<CommandLine, std::string> parse_command_line(
+    std::span<const std::string_view> args, const RunEnvironment& environment,
+    const std::function<void(std::string_view)>& warn) {
     const std::string program = args.empty() ? std::string("...") : std::string(args.front());
     const std::expected<MatchedArguments, std::string> matched =
         match_arguments(args.empty() ? args : args.subspan(1));
@@ -496,7 +506,8 @@ std::expected<CommandLine, std::string> parse_command_line(std::span<const std::
         const OptionRow& row = rows[index];
         const std::vector<std::string>& values = matched->values[index];
         if (row.given != nullptr && !values.empty()) {
-            if (Outcome set = row.given(plan, OptionInput{values, std::nullopt, environment, program, *matched});
+            if (Outcome set =
+                    row.given(plan, OptionInput{values, std::nullopt, environment, program, *matched});
                 !set) {
                 return std::unexpected(std::move(set.error()));
             }
@@ -515,7 +526,8 @@ std::expected<CommandLine, std::string> parse_command_line(std::span<const std::
         }
         std::optional<std::string_view> variable;
         if (run && !row.variable.empty()) {
-            if (const auto found = environment.variables.find(row.variable); found != environment.variables.end()) {
+            if (const auto found = environment.variables.find(row.variable);
+                found != environment.variables.end()) {
                 variable = found->second;
             }
         }

@@ -1,7 +1,7 @@
 // The runner's command line: the standard unit-test runner's options, with its semantics and messages, as one
 // table. A row is all there is to an option: its names, its value, its help, the variable that stands in for
-// it, and the setters that turn its text into the plan's settings with their exact messages. The usage text is
-// made from the same rows (usage.cpp).
+// it, and the setters that turn its text into the plan's settings with their exact messages. The usage text
+// is made from the same rows (usage.cpp).
 #pragma once
 
 #include <expected>
@@ -39,8 +39,8 @@ struct OptionRow {
     std::string_view variable{};
     // Printed on the error side when the option is given and the command line is otherwise sound.
     std::string_view warning{};
-    // Setters run in ascending order (table order among equals): those that can fail in the order their faults
-    // are reported, so that a command line with several reports the same one every time.
+    // Setters run in ascending order (table order among equals): those that can fail in the order their
+    // faults are reported, so that a command line with several reports the same one every time.
     int order = 0;
     // When the option is on the command line; and when it is not (null: nothing to do).
     OptionSetter given = nullptr;

@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <exception>
-#include <new>
 #include <expected>
+#include <new>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -13,7 +13,7 @@
 #include "console.hpp"
 #include "log_file.hpp"
 #include "options.hpp"
-#include "printable_text.hpp"
+#include "ovra/printable/printable.hpp"
 #include "reporter.hpp"
 #include "run_loop.hpp"
 #include "run_plan.hpp"
@@ -24,7 +24,7 @@ namespace ovra_runner {
 namespace {
 
 int report_error(Console& console, std::string_view message) {
-    write_err(console, fmt::format("error: {}\n", printable(message)));
+    write_err(console, fmt::format("error: {}\n", ovra_printable::printable(message)));
     return exit_failure;
 }
 
@@ -94,8 +94,8 @@ int run_command_line(std::span<const TestDescriptor> table, std::span<const std:
     RunState state{plan, console};
     const auto start = std::chrono::steady_clock::now();
     execute_plan(state, [&](const RunEvent& event) { return report(reporter, event); });
-    const bool success = report_end(
-        reporter, std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start));
+    const bool success = report_end(reporter, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                  std::chrono::steady_clock::now() - start));
     return finish_report(console, *log, success ? exit_success : exit_failure);
 }
 

@@ -32,8 +32,9 @@ constexpr std::string_view backtrace_hint =
 // Written where the test's stderr side goes, in the shape tools already read from the standard runner.
 // `thread` names the thread the test ran on: the test's own name on a worker, "main" in a child process.
 void write_panic_report(std::string_view thread, std::string_view file, std::uint_least32_t line,
-                    std::uint_least32_t column, std::string_view message,
-                    const std::optional<Backtrace>& backtrace, std::atomic<bool>& backtrace_hint_pending) {
+                        std::uint_least32_t column, std::string_view message,
+                        const std::optional<Backtrace>& backtrace,
+                        std::atomic<bool>& backtrace_hint_pending) {
     std::string text = fmt::format("\nthread '{}' ({}) panicked at {}:{}:{}:\n{}\n", thread,
                                    static_cast<long>(::gettid()), file, line, column, message);
     if (backtrace) {
@@ -50,14 +51,15 @@ void write_panic_report(std::string_view thread, std::string_view file, std::uin
 void report_exception(const TestDescriptor& test, std::string_view thread, std::string_view message,
                       std::atomic<bool>& backtrace_hint_pending) {
     write_panic_report(thread, test.source_file, test.start_line, test.start_col, message,
-                   capture_backtrace_if_enabled(), backtrace_hint_pending);
+                       capture_backtrace_if_enabled(), backtrace_hint_pending);
 }
 
 enum class Outcome { Passed, Failed, ReturnedError, OutOfMemory };
 
 // Runs the test function on the thread called `thread`. A returned error has had its report printed, but
 // no failure header.
-Outcome call_test(const TestDescriptor& test, std::string_view thread, std::atomic<bool>& backtrace_hint_pending) {
+Outcome call_test(const TestDescriptor& test, std::string_view thread,
+                  std::atomic<bool>& backtrace_hint_pending) {
     try {
         if (test.function == nullptr) {
             throw std::logic_error("test has no function");
@@ -72,8 +74,9 @@ Outcome call_test(const TestDescriptor& test, std::string_view thread, std::atom
         // Reporting it the usual way would need the memory that just ran out; the result's note says it.
         return Outcome::OutOfMemory;
     } catch (const CheckFailure& failure) {
-        write_panic_report(thread, failure.location.file_name(), failure.location.line(), failure.location.column(),
-                       failure.message, failure.backtrace, backtrace_hint_pending);
+        write_panic_report(thread, failure.location.file_name(), failure.location.line(),
+                           failure.location.column(), failure.message, failure.backtrace,
+                           backtrace_hint_pending);
         return Outcome::Failed;
     } catch (const std::exception& exception) {
         report_exception(test, thread, exception.what(), backtrace_hint_pending);
@@ -111,13 +114,14 @@ TestResult decide(const TestDescriptor& test, Outcome outcome, const std::option
 }  // namespace
 
 CompletedTest execute(const TestDescriptor& test, RunState& state) {
-    return std::visit([&](const auto& strategy) { return execute(strategy, test, state); }, state.plan.strategy);
+    return std::visit([&](const auto& strategy) { return execute(strategy, test, state); },
+                      state.plan.strategy);
 }
 
 CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
     std::string output;
-    const TestOutputSink sink =
-        state.plan.display.capture ? TestOutputSink{&output, nullptr} : TestOutputSink{nullptr, &state.console};
+    const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&output, nullptr}
+                                                           : TestOutputSink{nullptr, &state.console};
     Outcome outcome = Outcome::Failed;
     const auto start = std::chrono::steady_clock::now();
     {
@@ -153,7 +157,8 @@ CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunS
         result = TestTimeLimitExceeded{};
     }
     // From the spawn to the child's end, as a user waiting for the test sees it.
-    return complete(test, std::move(result), state.plan.time_limits ? std::optional(run->elapsed) : std::nullopt,
+    return complete(test, std::move(result),
+                    state.plan.time_limits ? std::optional(run->elapsed) : std::nullopt,
                     std::move(verdict.output));
 }
 
@@ -169,7 +174,7 @@ int child_main(const TestDescriptor& test) {
     if (outcome == Outcome::ReturnedError) {
         const std::source_location here = std::source_location::current();
         write_panic_report(thread, here.file_name(), here.line(), here.column(), returned_error_message,
-                       capture_backtrace_if_enabled(), backtrace_hint_pending);
+                           capture_backtrace_if_enabled(), backtrace_hint_pending);
     }
     const bool failed = outcome != Outcome::Passed;
     if (test.should_panic && !failed) {

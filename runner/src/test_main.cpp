@@ -14,9 +14,9 @@
 
 #include "integer_text.hpp"
 #include "isolation/child_process.hpp"
-#include "ovra/runner/runner.hpp"
 #include "options.hpp"
-#include "printable_text.hpp"
+#include "ovra/printable/printable.hpp"
+#include "ovra/runner/runner.hpp"
 #include "test_execution.hpp"
 
 namespace ovra_runner {
@@ -77,7 +77,8 @@ int serve_child_request(std::span<const TestDescriptor> table, const std::string
     const auto test = std::find_if(table.begin(), table.end(),
                                    [&](const TestDescriptor& entry) { return entry.name == name; });
     if (test == table.end()) {
-        const std::string line = fmt::format("error: no test named `{}` in this executable\n", printable(name));
+        const std::string line =
+            fmt::format("error: no test named `{}` in this executable\n", ovra_printable::printable(name));
         std::fwrite(line.data(), 1, line.size(), stderr);
         return exit_failure;
     }

@@ -54,16 +54,16 @@ TEST(CaptureScope, PassesTextToTheTerminalSideItWasWrittenTo) {
     std::string out;
     std::string err;
     Console console{ConsoleWriters{[&](std::string_view text) -> WriteResult {
-                                         out += text;
-                                         return {};
-                                     },
-                                     [&](std::string_view text) -> WriteResult {
-                                         err += text;
-                                         return {};
-                                     }},
-                      false,
-                      {},
-                      {}};
+                                       out += text;
+                                       return {};
+                                   },
+                                   [&](std::string_view text) -> WriteResult {
+                                       err += text;
+                                       return {};
+                                   }},
+                    false,
+                    {},
+                    {}};
     {
         const CaptureScope scope(TestOutputSink{nullptr, &console});
         println("to out");

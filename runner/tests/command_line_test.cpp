@@ -82,9 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"--=x"}, "Unrecognized option: ''"}, RejectedCase{{"--="}, "Unrecognized option: ''"}));
 
 TEST(AcceptedCommandLine, ReadsValuesInEveryForm) {
-    const RunPlan plan =
-        parse_options({"--test-threads=3", "-qZunstable-options", "--skip", "--list", "--skip=b",
-                       "--shuffle-seed", "+5", "a", "-", "--", "--exact", "-q"});
+    const RunPlan plan = parse_options({"--test-threads=3", "-qZunstable-options", "--skip", "--list",
+                                        "--skip=b", "--shuffle-seed", "+5", "a", "-", "--", "--exact", "-q"});
     EXPECT_EQ(plan.workers, 3U);
     EXPECT_EQ(plan.format, OutputFormat::Terse);
     EXPECT_EQ(plan.selection.skip, (std::vector<std::string>{"--list", "b"}));

@@ -53,12 +53,16 @@ TEST_P(LossyUtf8, ReplacesEachMaximalIllFormedPart) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Bytes, LossyUtf8,
-    ::testing::Values(TextCase{"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
-                      TextCase{"a\xff" "b\x80", "a" REPLACED "b" REPLACED},
+    ::testing::Values(TextCase{"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+                               "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+                      TextCase{"a\xff"
+                               "b\x80",
+                               "a" REPLACED "b" REPLACED},
                       // Cut short, at the end and before another character.
                       TextCase{"\xe2\x82", REPLACED}, TextCase{"\xf0\x9f\x98x", REPLACED "x"},
                       // Overlong, a surrogate, past U+10FFFF: no well-formed sequence starts so.
-                      TextCase{"\xc0\xaf", REPLACED REPLACED}, TextCase{"\xed\xa0\x80", REPLACED REPLACED REPLACED},
+                      TextCase{"\xc0\xaf", REPLACED REPLACED},
+                      TextCase{"\xed\xa0\x80", REPLACED REPLACED REPLACED},
                       TextCase{"\xf4\x90\x80\x80", REPLACED REPLACED REPLACED REPLACED},
                       TextCase{"\xe0\x80\xaf", REPLACED REPLACED REPLACED}));
 
@@ -79,23 +83,23 @@ TEST_P(CdataLines, KeepsEveryLineInsideItsSection) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Outputs, CdataLines,
-    ::testing::Values(TextCase{"", "<![CDATA[]]>"}, TextCase{"a\n", "<![CDATA[a]]>&#xA;<![CDATA[]]>"},
-                      TextCase{"]]>", "<![CDATA[]]]]><![CDATA[>]]>"},
-                      TextCase{"x]]>]]>b\nc",
-                               "<![CDATA[x]]]]><![CDATA[>]]]]><![CDATA[>b]]>&#xA;<![CDATA[c]]>"},
-                      // What XML 1.0 cannot carry at all, raw or escaped.
-                      TextCase{std::string("\x00\x01\x0b\x7f\t\xff\xef\xbf\xbe\xef\xbf\xbd", 12),
-                               "<![CDATA[" REPLACED REPLACED REPLACED "\x7f\t" REPLACED REPLACED REPLACED "]]>"}));
+    ::testing::Values(
+        TextCase{"", "<![CDATA[]]>"}, TextCase{"a\n", "<![CDATA[a]]>&#xA;<![CDATA[]]>"},
+        TextCase{"]]>", "<![CDATA[]]]]><![CDATA[>]]>"},
+        TextCase{"x]]>]]>b\nc", "<![CDATA[x]]]]><![CDATA[>]]]]><![CDATA[>b]]>&#xA;<![CDATA[c]]>"},
+        // What XML 1.0 cannot carry at all, raw or escaped.
+        TextCase{std::string("\x00\x01\x0b\x7f\t\xff\xef\xbf\xbe\xef\xbf\xbd", 12),
+                 "<![CDATA[" REPLACED REPLACED REPLACED "\x7f\t" REPLACED REPLACED REPLACED "]]>"}));
 
 class XmlAttribute : public ::testing::TestWithParam<TextCase> {};
 TEST_P(XmlAttribute, CannotCloseTheAttribute) {
     EXPECT_EQ(xml_attribute(GetParam().input), GetParam().expected);
 }
-INSTANTIATE_TEST_SUITE_P(Names, XmlAttribute,
-                         ::testing::Values(TextCase{"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&apos;"},
-                                           TextCase{"line\nbreak\t", "line&#xA;break&#x9;"},
-                                           TextCase{"plain_name", "plain_name"},
-                                           TextCase{std::string("\x00\x1b\xff", 3), REPLACED REPLACED REPLACED}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, XmlAttribute,
+    ::testing::Values(TextCase{"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&apos;"},
+                      TextCase{"line\nbreak\t", "line&#xA;break&#x9;"}, TextCase{"plain_name", "plain_name"},
+                      TextCase{std::string("\x00\x1b\xff", 3), REPLACED REPLACED REPLACED}));
 
 struct NumberCase {
     double value;
@@ -250,11 +254,10 @@ TEST(ShowOutput, AddsPassingOutputToJsonAndJunit) {
     EXPECT_NE(run_table(table, {"--format", "json", "--show-output"})
                   .out.find("\"event\": \"ok\", \"stdout\": \"tab\\there \\u0001\\n\" }"),
               std::string::npos);
-    EXPECT_NE(
-        run_table(table, {"--format", "junit", "--show-output"})
-            .out.find(
-                "time=\"0\"><system-out><![CDATA[tab\there " REPLACED "]]>&#xA;<![CDATA[]]></system-out></testcase>"),
-        std::string::npos);
+    EXPECT_NE(run_table(table, {"--format", "junit", "--show-output"})
+                  .out.find("time=\"0\"><system-out><![CDATA[tab\there " REPLACED
+                            "]]>&#xA;<![CDATA[]]></system-out></testcase>"),
+              std::string::npos);
 }
 
 }  // namespace

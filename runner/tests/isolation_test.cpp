@@ -1,6 +1,6 @@
-// Runs with `--isolate` and `--timeout`: each test in a child process of the isolation demo, compared with the
-// standard runner's recorded subprocess runs, plus what only a real process can show (a deadline, a parent
-// killed while its child runs).
+// Runs with `--isolate` and `--timeout`: each test in a child process of the isolation demo, compared with
+// the standard runner's recorded subprocess runs, plus what only a real process can show (a deadline, a
+// parent killed while its child runs).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -60,9 +60,14 @@ void PrintTo(const Recording& recording, std::ostream* stream) {
 
 std::vector<Recording> recordings() {
     std::vector<Recording> found;
-    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(OVRA_RUNNER_TEST_DATA) / "subprocess")) {
-        Recording recording{entry.path().filename().string(), {}, {}, read_file(entry.path() / "stdout"),
-                            read_file(entry.path() / "stderr"), words_of(read_file(entry.path() / "status")).at(0)};
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(fs::path(OVRA_RUNNER_TEST_DATA) / "subprocess")) {
+        Recording recording{entry.path().filename().string(),
+                            {},
+                            {},
+                            read_file(entry.path() / "stdout"),
+                            read_file(entry.path() / "stderr"),
+                            words_of(read_file(entry.path() / "status")).at(0)};
         bool program_seen = false;
         for (std::string& word : words_of(read_file(entry.path() / "args"))) {
             if (program_seen) {
@@ -75,7 +80,8 @@ std::vector<Recording> recordings() {
         }
         found.push_back(std::move(recording));
     }
-    std::sort(found.begin(), found.end(), [](const Recording& a, const Recording& b) { return a.name < b.name; });
+    std::sort(found.begin(), found.end(),
+              [](const Recording& a, const Recording& b) { return a.name < b.name; });
     return found;
 }
 
@@ -125,13 +131,15 @@ class RecordedSubprocessRun : public ::testing::TestWithParam<Recording> {};
 TEST_P(RecordedSubprocessRun, PrintsWhatTheStandardRunnerPrints) {
     const Recording& recording = GetParam();
     const ovra_test_support::ChildOutcome actual = run_recorded(recording);
-    const std::string expected_status = is_child_run(recording) ? our_child_status(recording) : recording.status;
+    const std::string expected_status =
+        is_child_run(recording) ? our_child_status(recording) : recording.status;
     EXPECT_EQ(std::to_string(actual.status), expected_status) << actual.out << actual.err;
     EXPECT_EQ(normalise(actual.err), comparable_recording(recording.err));
-    const bool threads_race = std::find(recording.args.begin(), recording.args.end(), "--test-threads") ==
-                              recording.args.end();
+    const bool threads_race =
+        std::find(recording.args.begin(), recording.args.end(), "--test-threads") == recording.args.end();
     if (threads_race && !is_child_run(recording)) {
-        EXPECT_EQ(sorted_lines(normalise(actual.out), false), sorted_lines(comparable_recording(recording.out), false))
+        EXPECT_EQ(sorted_lines(normalise(actual.out), false),
+                  sorted_lines(comparable_recording(recording.out), false))
             << actual.out;
     } else {
         EXPECT_EQ(normalise(actual.out), comparable_recording(recording.out));
@@ -146,8 +154,8 @@ INSTANTIATE_TEST_SUITE_P(Transcripts, RecordedSubprocessRun, ::testing::ValuesIn
 TEST(IsolatedRun, KillsATestThatOutlivesItsTimeoutAndGoesOn) {
     const auto start = std::chrono::steady_clock::now();
     const ovra_test_support::ChildOutcome actual =
-        run_child(OVRA_RUNNER_ISOLATION_DEMO, {"--timeout", "1", "--test-threads", "1", "k_sleeps", "a_passes"},
-                  {"DEMO_SLEEP_MS=60000"});
+        run_child(OVRA_RUNNER_ISOLATION_DEMO,
+                  {"--timeout", "1", "--test-threads", "1", "k_sleeps", "a_passes"}, {"DEMO_SLEEP_MS=60000"});
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_EQ(actual.status, 101);
     EXPECT_NE(actual.out.find("test a_passes ... ok\n"), std::string::npos) << actual.out;
@@ -161,8 +169,8 @@ TEST(IsolatedRun, KillsATestThatOutlivesItsTimeoutAndGoesOn) {
 // The standard runner drops what a passing child wrote; ours keeps it, so `--show-output` shows it as it does
 // in-process.
 TEST(IsolatedRun, ShowsWhatPassingChildrenWroteWhenAsked) {
-    const ovra_test_support::ChildOutcome actual =
-        run_child(OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--show-output", "--test-threads", "1", "a_passes"});
+    const ovra_test_support::ChildOutcome actual = run_child(
+        OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--show-output", "--test-threads", "1", "a_passes"});
     EXPECT_EQ(actual.status, 0);
     EXPECT_NE(actual.out.find("\nsuccesses:\n\n---- a_passes stdout ----\nhello from a_passes\n"
                               "---- a_passes stderr ----\n\n\nsuccesses:\n    a_passes\n"),
@@ -178,8 +186,10 @@ struct OptionCase {
 TEST(IsolatedRun, RefusesMalformedTimeouts) {
     const std::vector<OptionCase> cases{
         {{"--timeout", "0"}, "error: argument for --timeout must not be 0\n"},
-        {{"--timeout", "x"}, "error: argument for --timeout must be a number > 0 (error: invalid digit found in string)\n"},
-        {{"--timeout", "-1"}, "error: argument for --timeout must be a number > 0 (error: invalid digit found in string)\n"},
+        {{"--timeout", "x"},
+         "error: argument for --timeout must be a number > 0 (error: invalid digit found in string)\n"},
+        {{"--timeout", "-1"},
+         "error: argument for --timeout must be a number > 0 (error: invalid digit found in string)\n"},
         {{"--timeout"}, "error: Argument to option 'timeout' missing\n"},
     };
     for (const OptionCase& row : cases) {
@@ -228,8 +238,9 @@ Orphans reap_orphans(std::chrono::milliseconds patience) {
             return orphans;  // ECHILD: none left
         }
         if (pid > 0) {
-            const bool reported = WIFEXITED(status) && (WEXITSTATUS(status) == isolation::child_passed_status ||
-                                                        WEXITSTATUS(status) == isolation::child_failed_status);
+            const bool reported =
+                WIFEXITED(status) && (WEXITSTATUS(status) == isolation::child_passed_status ||
+                                      WEXITSTATUS(status) == isolation::child_failed_status);
             orphans.finished_tests += reported ? 1 : 0;
             continue;
         }
@@ -276,8 +287,8 @@ TEST_P(EndedRunner, LeavesNoProcessBehind) {
     if (ended) {
         options.environment.emplace_back("DEMO_GRANDCHILD=1");
     }
-    ovra_test_support::StartedChild runner =
-        ovra_test_support::start_child(OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--exact", "k_sleeps"}, options);
+    ovra_test_support::StartedChild runner = ovra_test_support::start_child(
+        OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--exact", "k_sleeps"}, options);
     ASSERT_GT(runner.pid, 0) << runner.error;
     std::vector<pid_t> children;
     for (int attempt = 0; attempt < 500; ++attempt) {
@@ -308,7 +319,8 @@ TEST_P(EndedRunner, LeavesNoProcessBehind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Signals, EndedRunner,
-    ::testing::Values(EndingCase{"terminated", {}, {SIGTERM}, true}, EndingCase{"interrupted", {}, {SIGINT}, true},
+    ::testing::Values(EndingCase{"terminated", {}, {SIGTERM}, true},
+                      EndingCase{"interrupted", {}, {SIGINT}, true},
                       EndingCase{"hung_up", {}, {SIGHUP}, true}, EndingCase{"quit", {}, {SIGQUIT}, true},
                       EndingCase{"storm", {}, {SIGTERM, SIGINT, SIGTERM, SIGHUP, SIGTERM, SIGQUIT}, true},
                       EndingCase{"terminate_ignored", {SIGTERM}, {SIGTERM}, false},
@@ -317,16 +329,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A runner killed outright cannot end its children itself; each child must notice, even when it was started
 // a moment before and a subreaper rather than init takes it over. Killed at many moments around a child's
-// start, no runner may leave a child that goes on to run its test (which takes longer than any of the moments,
-// so no child can have finished it before).
+// start, no runner may leave a child that goes on to run its test (which takes longer than any of the
+// moments, so no child can have finished it before).
 TEST(KilledRunner, LeavesNoChildToFinishItsTest) {
     adopt_orphans();
     ovra_test_support::ChildOptions options;
     options.environment = {"DEMO_SLEEP_MS=300", "DEMO_START_DELAY_MS=20"};
     Orphans total;
     for (int delay_ms = 20; delay_ms < 60; delay_ms += 2) {
-        ovra_test_support::StartedChild runner =
-            ovra_test_support::start_child(OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--exact", "k_sleeps"}, options);
+        ovra_test_support::StartedChild runner = ovra_test_support::start_child(
+            OVRA_RUNNER_ISOLATION_DEMO, {"--isolate", "--exact", "k_sleeps"}, options);
         ASSERT_GT(runner.pid, 0) << runner.error;
         std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
         ::kill(runner.pid, SIGKILL);

@@ -74,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "OVRA_TEST_THREADS is `many`, should be a positive integer."},
         RefusedCase{
             "threads_zero", {}, {"0", {}, false}, "OVRA_TEST_THREADS is `0`, should be a positive integer."},
-        RefusedCase{"threads_empty", {}, {"", {}, false}, "OVRA_TEST_THREADS is ``, should be a positive integer."},
+        RefusedCase{
+            "threads_empty", {}, {"", {}, false}, "OVRA_TEST_THREADS is ``, should be a positive integer."},
         RefusedCase{"threads_too_large",
                     {},
                     {"18446744073709551616", {}, false},

@@ -135,7 +135,8 @@ void PrintTo(const RefusedWrite& row, std::ostream* stream) {
 }
 
 std::string with_log(std::string text, const std::string& path) {
-    for (std::size_t at = text.find("LOG"); at != std::string::npos; at = text.find("LOG", at + path.size())) {
+    for (std::size_t at = text.find("LOG"); at != std::string::npos;
+         at = text.find("LOG", at + path.size())) {
         text.replace(at, 3, path);
     }
     return text;
@@ -172,20 +173,23 @@ INSTANTIATE_TEST_SUITE_P(
     Files, ReportWithNowhereToGo,
     ::testing::Values(
         RefusedWrite{"report_past_the_size_limit", {}, 0, true, too_large},
-        RefusedWrite{"log_past_the_size_limit", {"--logfile", "LOG"}, 0, false, std::string(deprecated) + too_large},
+        RefusedWrite{
+            "log_past_the_size_limit", {"--logfile", "LOG"}, 0, false, std::string(deprecated) + too_large},
         RefusedWrite{"help_past_the_size_limit", {"--help"}, 1024, true, too_large},
-        RefusedWrite{"log_that_is_the_report",
-                     {"--logfile", "LOG"},
-                     std::nullopt,
-                     true,
-                     std::string(deprecated) +
-                         "error: could not create the log file `LOG`: it is the file standard output writes to\n"},
+        RefusedWrite{
+            "log_that_is_the_report",
+            {"--logfile", "LOG"},
+            std::nullopt,
+            true,
+            std::string(deprecated) +
+                "error: could not create the log file `LOG`: it is the file standard output writes to\n"},
         RefusedWrite{"log_that_is_the_captured_report",
                      {"--logfile", "/dev/stdout"},
                      std::nullopt,
                      false,
-                     std::string(deprecated) + "error: could not create the log file `/dev/stdout`: it is the "
-                                               "file standard output writes to\n"}),
+                     std::string(deprecated) +
+                         "error: could not create the log file `/dev/stdout`: it is the "
+                         "file standard output writes to\n"}),
     [](const ::testing::TestParamInfo<RefusedWrite>& info) { return std::string(info.param.label); });
 
 }  // namespace

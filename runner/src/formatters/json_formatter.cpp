@@ -46,8 +46,9 @@ ResultShape shape_of(const CompletedTest& completed) {
 void write(JsonFormatter&, Console& console, const RunStarted& step) {
     const std::string seed =
         step.shuffle_seed ? fmt::format(", \"shuffle_seed\": {}", *step.shuffle_seed) : std::string();
-    write_out(console, fmt::format("{{ \"type\": \"suite\", \"event\": \"started\", \"test_count\": {}{} }}\n",
-                                   step.test_count, seed));
+    write_out(console,
+              fmt::format("{{ \"type\": \"suite\", \"event\": \"started\", \"test_count\": {}{} }}\n",
+                          step.test_count, seed));
 }
 
 void write(JsonFormatter&, Console& console, const TestStarted& step) {
@@ -85,8 +86,8 @@ void write(JsonFormatter&, Console& console, const RunFinished& step) {
     std::string line = fmt::format(
         "{{ \"type\": \"suite\", \"event\": \"{}\", \"passed\": {}, \"failed\": {}, \"ignored\": {}, "
         "\"measured\": {}, \"filtered_out\": {}",
-        summary.failed == 0 ? "ok" : "failed", summary.passed, summary.failed, summary.ignored, summary.measured,
-        summary.filtered_out);
+        summary.failed == 0 ? "ok" : "failed", summary.passed, summary.failed, summary.ignored,
+        summary.measured, summary.filtered_out);
     if (summary.exec_time) {
         line.append(fmt::format(", \"exec_time\": {}", seconds(*summary.exec_time)));
     }
@@ -100,13 +101,14 @@ void write(JsonFormatter&, Console& console, const ListingStarted&) {
 
 void write(JsonFormatter&, Console& console, const TestListed& step) {
     const TestDescriptor& test = step.test;
-    write_out(console,
-              fmt::format("{{ \"type\": \"test\", \"event\": \"discovered\", \"name\": \"{}\", \"ignore\": {}, "
-                          "\"ignore_message\": \"{}\", \"source_path\": \"{}\", \"start_line\": {}, "
-                          "\"start_col\": {}, \"end_line\": {}, \"end_col\": {} }}\n",
-                          json_escape(test.name), test.ignore, json_escape(test.ignore_message.value_or("")),
-                          json_escape(test.source_file), test.start_line, test.start_col, test.end_line,
-                          test.end_col));
+    write_out(
+        console,
+        fmt::format("{{ \"type\": \"test\", \"event\": \"discovered\", \"name\": \"{}\", \"ignore\": {}, "
+                    "\"ignore_message\": \"{}\", \"source_path\": \"{}\", \"start_line\": {}, "
+                    "\"start_col\": {}, \"end_line\": {}, \"end_col\": {} }}\n",
+                    json_escape(test.name), test.ignore, json_escape(test.ignore_message.value_or("")),
+                    json_escape(test.source_file), test.start_line, test.start_col, test.end_line,
+                    test.end_col));
 }
 
 void write(JsonFormatter&, Console& console, const ListingFinished& step) {

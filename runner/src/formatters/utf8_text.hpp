@@ -1,5 +1,5 @@
-// Text from tests made fit for the machine-readable formats: whatever bytes a test printed, a JSON line and an
-// XML document must still be valid UTF-8.
+// Text from tests made fit for the machine-readable formats: whatever bytes a test printed, a JSON line and
+// an XML document must still be valid UTF-8.
 #pragma once
 
 #include <string>

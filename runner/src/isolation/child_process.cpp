@@ -5,9 +5,8 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +20,8 @@
 #include <vector>
 
 #include <fmt/format.h>
+
+#include "ovra/runner/spawn.hpp"
 
 extern char** environ;
 
@@ -101,41 +102,6 @@ extern "C" void end_children_and_die(int signal_number) {
     ::raise(signal_number);
 }
 
-struct Descriptor {
-    int fd = -1;
-    Descriptor() = default;
-    explicit Descriptor(int value) : fd(value) {}
-    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd, other.fd);
-        return *this;
-    }
-    ~Descriptor() { reset(); }
-    void reset() {
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-};
-
-struct Pipe {
-    Descriptor read_end;
-    Descriptor write_end;
-};
-
-std::expected<Pipe, std::string> make_pipe() {
-    std::array<int, 2> ends{-1, -1};
-    // Close-on-exec: a child started by another worker must not hold this child's pipe open.
-    if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
-        return std::unexpected(fmt::format("cannot create a pipe: {}", std::strerror(errno)));
-    }
-    Pipe pipe{Descriptor(ends[0]), Descriptor(ends[1])};
-    // Only the reading side: the child's writes must block, not fail, when the pipe is full.
-    ::fcntl(pipe.read_end.fd, F_SETFL, ::fcntl(pipe.read_end.fd, F_GETFL) | O_NONBLOCK);
-    return pipe;
-}
-
 std::vector<std::string> child_environment(std::string_view test_name) {
     std::vector<std::string> entries;
     const std::string invoke = fmt::format("{}=", invoke_variable);
@@ -151,34 +117,8 @@ std::vector<std::string> child_environment(std::string_view test_name) {
     return entries;
 }
 
-std::vector<char*> pointers_to(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    pointers.reserve(strings.size() + 1);
-    for (std::string& text : strings) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-struct SpawnSetup {
-    posix_spawn_file_actions_t actions{};
-    posix_spawnattr_t attributes{};
-
-    SpawnSetup() {
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawnattr_init(&attributes);
-    }
-    ~SpawnSetup() {
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
-
 // Appends whatever the stream holds now; false once it is closed (end of file or an error).
-bool read_available(Descriptor& stream, std::string& sink) {
+bool read_available(FileDescriptor& stream, std::string& sink) {
     std::array<char, 16384> buffer{};
     while (stream.fd >= 0) {
         const ssize_t count = ::read(stream.fd, buffer.data(), buffer.size());
@@ -220,24 +160,24 @@ std::chrono::steady_clock::time_point deadline_after(const std::optional<std::ch
 }
 
 // Waits for the child while reading its streams; stops it at the deadline.
-ChildEnd watch(pid_t pid, std::array<Descriptor, 2>& streams, std::array<std::string*, 2> sinks,
+ChildEnd watch(pid_t pid, std::array<FileDescriptor, 2>& streams, std::array<std::string*, 2> sinks,
                const std::optional<std::chrono::seconds>& timeout) {
     using Clock = std::chrono::steady_clock;
     // Readable once the child has ended, so the wait needs no polling; older kernels poll instead.
-    const Descriptor exit_notice(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    const FileDescriptor exit_notice(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
     Clock::time_point deadline = deadline_after(timeout);
     bool timed_out = false;
     while (true) {
-        std::array<pollfd, 3> watched{{{streams[0].fd, POLLIN, 0},
-                                       {streams[1].fd, POLLIN, 0},
-                                       {exit_notice.fd, POLLIN, 0}}};
+        std::array<pollfd, 3> watched{
+            {{streams[0].fd, POLLIN, 0}, {streams[1].fd, POLLIN, 0}, {exit_notice.fd, POLLIN, 0}}};
         std::chrono::milliseconds wait{-1};
         if (exit_notice.fd < 0) {
             wait = poll_pace;
         }
         if (deadline != Clock::time_point::max()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            const auto bounded = std::clamp(left, std::chrono::milliseconds{0}, std::chrono::milliseconds{60'000});
+            const auto bounded =
+                std::clamp(left, std::chrono::milliseconds{0}, std::chrono::milliseconds{60'000});
             wait = wait.count() < 0 ? bounded : std::min(wait, bounded);
         }
         ::poll(watched.data(), watched.size(), static_cast<int>(wait.count()));
@@ -287,64 +227,51 @@ void end_children_with_this_process() {
 }  // namespace
 
 std::expected<ChildRun, std::string> run_in_child(const ChildRequest& request) {
-    std::vector<std::string> argument_storage{std::string(request.program_name)};
-    std::vector<std::string> environment_storage = child_environment(request.test_name);
-    std::vector<char*> arguments = pointers_to(argument_storage);
-    std::vector<char*> environment = pointers_to(environment_storage);
-
     static std::once_flag handlers_installed;
     std::call_once(handlers_installed, end_children_with_this_process);
-    SpawnSetup setup;
-    std::array<Descriptor, 2> streams;
-    std::array<Descriptor, 2> child_ends;
-    if (request.capture) {
-        for (std::size_t index = 0; index < streams.size(); ++index) {
-            auto pipe = make_pipe();
-            if (!pipe) {
-                return std::unexpected(pipe.error());
-            }
-            streams[index] = std::move(pipe->read_end);
-            child_ends[index] = std::move(pipe->write_end);
-            ::posix_spawn_file_actions_adddup2(&setup.actions, child_ends[index].fd,
-                                               static_cast<int>(STDOUT_FILENO + index));
-        }
-    }
-    ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    sigset_t no_signals;
-    ::sigemptyset(&no_signals);
-    sigset_t default_signals;
-    ::sigemptyset(&default_signals);
-    ::sigaddset(&default_signals, SIGPIPE);
-    ::posix_spawnattr_setsigmask(&setup.attributes, &no_signals);
-    ::posix_spawnattr_setsigdefault(&setup.attributes, &default_signals);
-    ::posix_spawnattr_setpgroup(&setup.attributes, 0);
-    ::posix_spawnattr_setflags(&setup.attributes,
-                               POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    SpawnRequest spawn_request;
+    spawn_request.program = "/proc/self/exe";
+    spawn_request.arguments = {std::string(request.program_name)};
+    spawn_request.environment = child_environment(request.test_name);
+    const ChildStream output =
+        request.capture ? ChildStream{child_stream::Pipe{}} : ChildStream{child_stream::Inherit{}};
+    spawn_request.streams = {child_stream::Null{}, output, output};
+    // Its own group, so that whatever it starts is ended with it; and a signal state of its own rather than
+    // this thread's, which holds the ending signals while it spawns.
+    spawn_request.own_process_group = true;
+    spawn_request.clear_signal_mask = true;
+    spawn_request.default_signals = {SIGPIPE};
 
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
     // Held on this thread until the child is on the list, so the ending signals' handler cannot miss it.
     const sigset_t ending = ending_signal_set();
     sigset_t previous_mask;
     ::pthread_sigmask(SIG_BLOCK, &ending, &previous_mask);
     ++spawns_in_flight;
-    const int spawned = ::posix_spawn(&pid, "/proc/self/exe", &setup.actions, &setup.attributes,
-                                      arguments.data(), environment.data());
-    if (spawned == 0) {
-        remember_child(pid);
+    std::expected<SpawnedChild, SpawnError> child = spawn(spawn_request);
+    if (child) {
+        remember_child(child->pid);
     }
     --spawns_in_flight;
     ::pthread_sigmask(SIG_SETMASK, &previous_mask, nullptr);
-    for (Descriptor& end : child_ends) {
-        end.reset();
+    if (!child) {
+        return std::unexpected(
+            fmt::format("cannot start the test's process: {}", std::strerror(child.error().os_error)));
     }
-    if (spawned != 0) {
-        return std::unexpected(fmt::format("cannot start the test's process: {}", std::strerror(spawned)));
+    std::array<FileDescriptor, 2> streams{std::move(child->pipes[STDOUT_FILENO]),
+                                          std::move(child->pipes[STDERR_FILENO])};
+    // Only this side: the child's writes must block, not fail, when a pipe is full.
+    for (const FileDescriptor& stream : streams) {
+        if (stream.fd >= 0) {
+            ::fcntl(stream.fd, F_SETFL, ::fcntl(stream.fd, F_GETFL) | O_NONBLOCK);
+        }
     }
     ChildRun run{ChildExited{0}, {}, {}, {}};
-    run.end = watch(pid, streams, {&run.out, &run.err}, request.timeout);
-    forget_child(pid);
-    run.elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+    run.end = watch(child->pid, streams, {&run.out, &run.err}, request.timeout);
+    forget_child(child->pid);
+    run.elapsed =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
     return run;
 }
 

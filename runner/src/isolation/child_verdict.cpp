@@ -31,7 +31,8 @@ struct VerdictOfEnd {
         return {false, fmt::format("child process exited with signal {}", signalled.signal), {}};
     }
     ChildVerdict operator()(const ChildTimedOut& /*timed_out*/) const {
-        return {false, fmt::format("test exceeded its time limit of {} s", timeout ? timeout->count() : 0), {}};
+        return {
+            false, fmt::format("test exceeded its time limit of {} s", timeout ? timeout->count() : 0), {}};
     }
 };
 

@@ -4,7 +4,6 @@
 
 #include <expected>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -36,19 +35,6 @@ Error make_error(std::string message, std::vector<std::string> causes = {});
 template <class E>
 requires fmt::is_formattable<E>::value Error to_error(const E& error) {
     return make_error(fmt::format("{}", error));
-}
-
-// Passes a library result on as this package's result, converting its error.
-template <class T, class E>
-Result<T> lift(std::expected<T, E> result) {
-    if (!result) {
-        return std::unexpected(to_error(result.error()));
-    }
-    if constexpr (std::is_void_v<T>) {
-        return {};
-    } else {
-        return std::move(*result);
-    }
 }
 
 // The report printed after "Error: " when a test returns an error: the message, then the causes under

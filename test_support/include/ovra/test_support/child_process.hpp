@@ -2,7 +2,6 @@
 // check exit statuses and what a program prints.
 #pragma once
 
-#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <array>
@@ -10,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "ovra/runner/spawn.hpp"
 
 namespace ovra_test_support {
 
@@ -43,11 +44,7 @@ struct ChildUser {
     unsigned long max_processes = 0;
 };
 
-// A resource limit (soft and hard) the child starts under, as `ulimit` would set it.
-struct ResourceLimit {
-    int resource = 0;
-    rlim_t value = 0;
-};
+using ovra_runner::ResourceLimit;
 
 struct ChildOptions {
     // "NAME=value" entries added to the environment, each replacing an inherited variable of that name.
@@ -62,7 +59,8 @@ struct ChildOptions {
     std::vector<int> ignored_signals;
 };
 
-// Exit status of a child that could not be set up as asked (limits, user); `err` then says why.
+// The status `run_child` gives a child that could not be started or set up as asked (limits, user); `err`
+// then says why.
 inline constexpr int could_not_start_status = 127;
 
 // Starts `program` with `arguments` (argv[1] onward). The child inherits this process's environment without
@@ -75,7 +73,8 @@ ChildOutcome run_child(const std::string& program, const std::vector<std::string
 struct StartedChild {
     // -1 when it could not be started; `error` then says why.
     pid_t pid = -1;
-    std::array<int, 2> streams{-1, -1};
+    // Its standard output (when captured) and standard error.
+    std::array<ovra_runner::FileDescriptor, 2> streams;
     std::chrono::steady_clock::time_point deadline;
     std::string error;
 };

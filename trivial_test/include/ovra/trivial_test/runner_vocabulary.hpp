@@ -17,7 +17,6 @@ using ovra_runner::Error;
 using ovra_runner::fail;
 using ovra_runner::integer_conversion_error;
 using ovra_runner::integer_conversion_message;
-using ovra_runner::lift;
 using ovra_runner::make_error;
 using ovra_runner::render_report;
 using ovra_runner::Result;
