@@ -157,7 +157,8 @@ Outcome enable_time_limits(RunPlan& plan, bool enforce) {
 }
 
 // The options in the order the help lists them: the standard runner's, with this runner's --isolate and
-// --timeout beside --force-run-in-process. Help texts keep the standard runner's line breaks.
+// --timeout beside --force-run-in-process. Help texts keep the standard runner's line breaks. A flag sets
+// its one setting in its own row, so that rows look alike: the option is all in one place.
 constexpr auto rows = std::to_array<OptionRow>({
     {.name = "include-ignored",
      .help = "Run ignored and not ignored tests",

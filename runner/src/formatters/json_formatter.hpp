@@ -11,6 +11,7 @@ struct JsonFormatter {
     bool show_passing_output = false;
 };
 
+// The steps this format shows; `tell` (formatter.hpp) passes over the others.
 void write(JsonFormatter& formatter, Console& console, const RunStarted& step);
 void write(JsonFormatter& formatter, Console& console, const TestStarted& step);
 void write(JsonFormatter& formatter, Console& console, const TestRunningLong& step);

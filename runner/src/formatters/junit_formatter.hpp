@@ -15,6 +15,7 @@ struct JunitFormatter {
     std::vector<CompletedTest> results;
 };
 
+// The steps this format shows; `tell` (formatter.hpp) passes over the others.
 void write(JunitFormatter& formatter, Console& console, const TestRunningLong& step);
 void write(JunitFormatter& formatter, Console& console, const TestFinished& step);
 void write(JunitFormatter& formatter, Console& console, const RunFinished& step);

@@ -18,6 +18,7 @@ struct PrettyFormatter {
     bool show_passing_output = false;
 };
 
+// The steps this format shows; `tell` (formatter.hpp) passes over the others.
 void write(PrettyFormatter& formatter, Console& console, const RunStarted& step);
 void write(PrettyFormatter& formatter, Console& console, const TestStarted& step);
 void write(PrettyFormatter& formatter, Console& console, const TestRunningLong& step);

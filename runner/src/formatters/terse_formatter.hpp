@@ -18,6 +18,7 @@ struct TerseFormatter {
     std::size_t test_column = 0;
 };
 
+// The steps this format shows; `tell` (formatter.hpp) passes over the others.
 void write(TerseFormatter& formatter, Console& console, const RunStarted& step);
 void write(TerseFormatter& formatter, Console& console, const TestRunningLong& step);
 void write(TerseFormatter& formatter, Console& console, const TestFinished& step);
