@@ -3,12 +3,17 @@
 // Every run takes a fresh image, as a caller of packed_binding gets one: a 256 MiB block comes straight
 // from the kernel, so its page faults are part of the cost. The yardstick is memset over a fresh block of
 // the same size, which pays the same faults; memset over a buffer already mapped is shown beside it.
+//
+// Then the other end: a binding of 128 one-element slices, the spread of the binding test, packed whole,
+// and its element step alone in packed_binding's form beside the plain loop.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <expected>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -19,13 +24,19 @@ namespace {
 
 constexpr std::uint64_t image_bytes = std::uint64_t{256} << 20;
 
-ovra_package::Binding binding_of_slices(std::uint64_t slice_bytes) {
+ovra_package::Binding binding_of_slices(std::uint64_t slice_bytes, std::uint64_t total = image_bytes) {
     ovra_package::Binding binding{"bench", "f16", {}, {}};
-    for (std::uint64_t offset = 0; offset < image_bytes; offset += slice_bytes) {
+    for (std::uint64_t offset = 0; offset < total; offset += slice_bytes) {
         binding.slices.push_back({0, 0, offset, slice_bytes});
     }
     return binding;
 }
+
+// The element source of every case: cheap, and different for each tile and element.
+constexpr auto tile_value = [](std::uint16_t logical_tile, std::uint32_t linear,
+                               std::uint32_t /*count*/) -> ovra_runner::Result<std::uint16_t> {
+    return static_cast<std::uint16_t>(logical_tile ^ linear);
+};
 
 void count_bytes(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -35,12 +46,7 @@ void count_bytes(benchmark::State& state) {
 void pack(benchmark::State& state, std::uint64_t slice_bytes) {
     const ovra_package::Binding binding = binding_of_slices(slice_bytes);
     for (auto _ : state) {
-        ovra_runner::Result<ovra_tests::PackedImage> image =
-            ovra_tests::packed_binding(binding,
-                                       [](std::uint16_t logical_tile, std::uint32_t linear,
-                                          std::uint32_t) -> ovra_runner::Result<std::uint16_t> {
-                                           return static_cast<std::uint16_t>(logical_tile ^ linear);
-                                       });
+        ovra_runner::Result<ovra_tests::PackedImage> image = ovra_tests::packed_binding(binding, tile_value);
         if (!image) {
             state.SkipWithError(image.error().message.c_str());
             return;
@@ -49,6 +55,75 @@ void pack(benchmark::State& state, std::uint64_t slice_bytes) {
         benchmark::ClobberMemory();
     }
     count_bytes(state);
+}
+
+constexpr std::uint64_t element_slices = 128;
+
+// The element step without its first element taken ahead of the loop: the plain form that
+// packing_detail::store_slice is measured against.
+template <class Callback>
+ovra_runner::Status store_slice_plain(std::uint8_t* destination, std::uint16_t tile, std::uint32_t count,
+                                      Callback& value) {
+    for (std::uint32_t linear = 0; linear < count; ++linear) {
+        ovra_runner::Result<std::uint16_t> bits = value(tile, linear, count);
+        if (!bits) [[unlikely]] {
+            return std::unexpected(std::move(bits.error()));
+        }
+        ovra_tests::packing_detail::store_le16(destination + std::size_t{linear} * 2, *bits);
+    }
+    return {};
+}
+
+// `store` over every slice of a binding of one-element slices, as packed_binding walks them, into an image
+// already mapped: the element step alone, without the allocation and the checks around it.
+template <class Store>
+void store_element_slices(benchmark::State& state, Store store) {
+    const ovra_package::Binding binding = binding_of_slices(2, 2 * element_slices);
+    std::vector<std::uint8_t> image(2 * element_slices);
+    auto value = tile_value;
+    for (auto _ : state) {
+        for (std::size_t position = 0; position < binding.slices.size(); ++position) {
+            const ovra_package::RegionSlice& slice = binding.slices[position];
+            const ovra_runner::Status stored =
+                store(image.data() + slice.file_offset, static_cast<std::uint16_t>(position),
+                      static_cast<std::uint32_t>(slice.size / 2), value);
+            if (!stored) {
+                state.SkipWithError(stored.error().message.c_str());
+                return;
+            }
+        }
+        benchmark::DoNotOptimize(image.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(element_slices));
+}
+
+void BM_PackedBindingOneElementSlices(benchmark::State& state) {
+    const ovra_package::Binding binding = binding_of_slices(2, 2 * element_slices);
+    for (auto _ : state) {
+        ovra_runner::Result<ovra_tests::PackedImage> image = ovra_tests::packed_binding(binding, tile_value);
+        if (!image) {
+            state.SkipWithError(image.error().message.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(image->data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(element_slices));
+}
+void BM_StoreSliceOneElement(benchmark::State& state) {
+    store_element_slices(state,
+                         [](std::uint8_t* destination, std::uint16_t tile, std::uint32_t count, auto& value) {
+                             return ovra_tests::packing_detail::store_slice(destination, tile, count, value);
+                         });
+}
+void BM_StoreSlicePlainOneElement(benchmark::State& state) {
+    store_element_slices(state,
+                         [](std::uint8_t* destination, std::uint16_t tile, std::uint32_t count, auto& value) {
+                             return store_slice_plain(destination, tile, count, value);
+                         });
 }
 
 void BM_PackedBinding4KiBSlices(benchmark::State& state) {
@@ -92,5 +167,8 @@ BENCHMARK(BM_PackedBinding4KiBSlices)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PackedBindingOneSlice)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemsetFreshBuffer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemsetMappedBuffer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PackedBindingOneElementSlices);
+BENCHMARK(BM_StoreSliceOneElement);
+BENCHMARK(BM_StoreSlicePlainOneElement);
 
 }  // namespace

@@ -106,10 +106,10 @@ thread_local bool blas_work_buffer_checked = false;
 Status host_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
                   std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
                   std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
-    // CBLAS takes signed 32-bit extents. Any of the five that does not fit ends the call with the same
-    // error, so one test of their bits stands for five in order; the overhead showed on small products.
-    constexpr std::uint32_t beyond_int32 = 0x80000000U;
-    if (((rows | columns | inner | left_stride | right_stride) & beyond_int32) != 0) [[unlikely]] {
+    // CBLAS takes signed 32-bit extents; one that does not fit ends the call.
+    if (!std::in_range<std::int32_t>(rows) || !std::in_range<std::int32_t>(columns) ||
+        !std::in_range<std::int32_t>(inner) || !std::in_range<std::int32_t>(left_stride) ||
+        !std::in_range<std::int32_t>(right_stride)) [[unlikely]] {
         return conversion_failure();
     }
     if (output.size() != std::size_t{rows} * std::size_t{columns}) [[unlikely]] {

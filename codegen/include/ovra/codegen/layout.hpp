@@ -118,9 +118,4 @@ using LayoutError =
                  InvalidStorageOrder, DuplicateAxis, IndivisibleAxis, IndivisibleShard, InvalidPaddingGroups,
                  ExtentOverflow, TileCountMismatch, InvalidTileMapping>;
 
-// A layout error is always the first link of its chain: it never has a cause, whatever the variant.
-constexpr std::nullptr_t cause(const LayoutError& /*error*/) noexcept {
-    return nullptr;
-}
-
 }  // namespace ovra_codegen::layout

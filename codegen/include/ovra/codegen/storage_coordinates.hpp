@@ -100,14 +100,17 @@ constexpr CoordinatesResult transposed(const CoordinatesResult& result) {
     return MatrixCoordinates{result->column, result->row};
 }
 
-// Left and Output share their steps but are written out one by one: folding them into a helper that returns
-// a std::expected of the position made each call about three times slower.
-constexpr CoordinatesResult left_coordinates(std::uint32_t inner, std::uint32_t rows, std::uint32_t columns,
-                                             std::uint32_t linear) {
-    if (columns % inner != 0) {
-        return std::unexpected(StorageError{AmpBlock{layout::NativeKernelOrder::Left}});
+// Left and Output: panels of `width` columns stored one after the other, each row by row; Output
+// interleaves the column pairs of each panel row. The block check names `role`. It returns the coordinates
+// itself: a helper that returned the panel position as a std::expected, for each order to finish, made a
+// call about four times slower, as bench/coordinates_bench.cpp shows.
+constexpr CoordinatesResult panelled_coordinates(layout::NativeKernelOrder role, std::uint32_t width,
+                                                 std::uint32_t rows, std::uint32_t columns,
+                                                 std::uint32_t linear) {
+    if (columns % width != 0) {
+        return std::unexpected(StorageError{AmpBlock{role}});
     }
-    const std::expected<std::uint32_t, StorageError> size = panel_elements(rows, inner);
+    const std::expected<std::uint32_t, StorageError> size = panel_elements(rows, width);
     if (!size) {
         return std::unexpected(size.error());
     }
@@ -116,25 +119,10 @@ constexpr CoordinatesResult left_coordinates(std::uint32_t inner, std::uint32_t 
     }
     const std::uint32_t panel = linear / *size;
     const std::uint32_t offset = linear % *size;
-    return MatrixCoordinates{offset / inner, panel * inner + offset % inner};
-}
-
-constexpr CoordinatesResult output_coordinates(std::uint32_t rows, std::uint32_t columns,
-                                               std::uint32_t linear) {
-    if (columns % block_columns != 0) {
-        return std::unexpected(StorageError{AmpBlock{layout::NativeKernelOrder::Output}});
-    }
-    const std::expected<std::uint32_t, StorageError> size = panel_elements(rows, block_columns);
-    if (!size) {
-        return std::unexpected(size.error());
-    }
-    if (*size == 0) {
-        return std::unexpected(StorageError{InvalidView{}});
-    }
-    const std::uint32_t panel = linear / *size;
-    const std::uint32_t offset = linear % *size;
-    return MatrixCoordinates{offset / block_columns,
-                             panel * block_columns + output_logical_column(offset % block_columns)};
+    const std::uint32_t column = offset % width;
+    const std::uint32_t logical_column =
+        role == layout::NativeKernelOrder::Output ? output_logical_column(column) : column;
+    return MatrixCoordinates{offset / width, panel * width + logical_column};
 }
 
 }  // namespace detail
@@ -198,14 +186,14 @@ constexpr CoordinatesResult amp_matrix_coordinates(layout::NativeKernelOrder rol
                                                    std::uint32_t columns, std::uint32_t linear) {
     switch (role) {
         case layout::NativeKernelOrder::Left:
-            return detail::left_coordinates(amp_micro_dimension(precision), rows, columns, linear);
+            return detail::panelled_coordinates(role, amp_micro_dimension(precision), rows, columns, linear);
         case layout::NativeKernelOrder::TransposedLeft:
             return detail::transposed(
                 amp_matrix_coordinates(layout::NativeKernelOrder::Left, precision, columns, rows, linear));
         case layout::NativeKernelOrder::TransposedRight:
             return detail::transposed(right_matrix_coordinates(precision, columns, rows, linear));
         case layout::NativeKernelOrder::Output:
-            return detail::output_coordinates(rows, columns, linear);
+            return detail::panelled_coordinates(role, detail::block_columns, rows, columns, linear);
         case layout::NativeKernelOrder::TransposedOutput:
             return detail::transposed(
                 amp_matrix_coordinates(layout::NativeKernelOrder::Output, precision, columns, rows, linear));

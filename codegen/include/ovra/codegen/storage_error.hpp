@@ -2,7 +2,6 @@
 // A plain value; the wrapped layout error of `Layout` is held by value.
 #pragma once
 
-#include <cstddef>
 #include <variant>
 
 #include "ovra/codegen/layout.hpp"
@@ -44,14 +43,5 @@ struct Overflow {
 
 using StorageError =
     std::variant<WrongShard, InvalidView, MatrixRank, AmpBlock, BlockMajorBlock, Layout, Overflow>;
-
-// `Layout` answers with the wrapped error's cause, so the wrapped error never appears as a link of
-// its own; that cause, like every other variant's, is absent.
-constexpr std::nullptr_t cause(const StorageError& error) noexcept {
-    if (const Layout* wrapped = std::get_if<Layout>(&error)) {
-        return layout::cause(wrapped->error);
-    }
-    return nullptr;
-}
 
 }  // namespace ovra_codegen::storage
