@@ -498,6 +498,7 @@ std::expected<CommandLine, std::string> parse_command_line(
         return HelpRequest{program};
     }
     RunPlan plan;
+    plan.program = program;
     plan.selection.filters = matched->free;
     plan.long_running_after = environment.long_running_after;
     const std::array<std::size_t, rows.size()> order = setter_order();

@@ -10,6 +10,12 @@ namespace ovra_runner {
 
 namespace {
 
+// The executable's own name, without its folders: what a merged report of several executables tells apart.
+std::string suite_name(std::string_view program) {
+    const std::size_t slash = program.rfind('/');
+    return std::string(slash == std::string_view::npos ? program : program.substr(slash + 1));
+}
+
 AnyFormatter make_formatter(const RunPlan& plan) {
     const bool show_output = plan.display.show_passing_output;
     switch (plan.format) {
@@ -18,11 +24,11 @@ AnyFormatter make_formatter(const RunPlan& plan) {
         case OutputFormat::Terse:
             return TerseFormatter{show_output};
         case OutputFormat::Json:
-            return JsonFormatter{show_output};
+            return JsonFormatter{show_output, plan.time_limits.has_value()};
         case OutputFormat::Junit:
             break;
     }
-    return JunitFormatter{show_output, {}};
+    return JunitFormatter{show_output, suite_name(plan.program), {}};
 }
 
 // A failed log write ends the run like a failed console write.
@@ -50,13 +56,13 @@ std::string log_result_word(const CompletedTest& completed) {
                                          : std::string("ignored");
 }
 
-void log_result(Console& console, LogFile* log, const CompletedTest& completed) {
+void log_result(Console& console, LogFile* log, bool report_time, const CompletedTest& completed) {
     if (log == nullptr) {
         return;
     }
     std::string line = fmt::format("{} {}", log_result_word(completed), completed.test.name);
-    if (completed.exec_time) {
-        line.append(fmt::format(" <{:.3f}s>", std::chrono::duration<double>(*completed.exec_time).count()));
+    if (report_time && completed.kind != ResultKind::Ignored) {
+        line.append(fmt::format(" <{:.3f}s>", std::chrono::duration<double>(completed.exec_time).count()));
     }
     line.push_back('\n');
     log_line(console, log, line);
@@ -85,7 +91,7 @@ void count_result(RunSummary& summary, CompletedTest completed) {
 }  // namespace
 
 Reporter make_reporter(const RunPlan& plan, Console& console, LogFile* log) {
-    Reporter reporter{make_formatter(plan), console, log, {}};
+    Reporter reporter{make_formatter(plan), console, log, plan.time_limits.has_value(), {}};
     reporter.summary.filtered_out = plan.filtered_out;
     return reporter;
 }
@@ -98,7 +104,7 @@ bool report(Reporter& reporter, const RunEvent& event) {
                 reporter.summary.total = step.test_count;
             }
             if constexpr (std::is_same_v<Step, TestFinished>) {
-                log_result(reporter.console, reporter.log, step.completed);
+                log_result(reporter.console, reporter.log, reporter.report_time, step.completed);
             }
             write_if_shown(formatter, reporter.console, step);
             if constexpr (std::is_same_v<Step, TestFinished>) {

@@ -18,6 +18,8 @@ struct Reporter {
     Console& console;
     // The `--logfile` file, or null.
     LogFile* log;
+    // Whether the log's lines carry each test's time (`--report-time`, `--ensure-time`).
+    bool report_time;
     RunSummary summary;
 };
 

@@ -22,7 +22,7 @@ using Emit = std::function<bool(const RunEvent&)>;
 
 // An ignored test finishes as soon as it starts; any other runs the way the plan says.
 CompletedTest run_or_ignore(const TestDescriptor& test, RunState& state) {
-    return test.ignore ? complete(test, TestIgnored{}, std::nullopt, {}) : execute(test, state);
+    return test.ignore ? complete(test, TestIgnored{}, {}, {}) : execute(test, state);
 }
 
 // Reports a finished test; false when the run must start nothing more (the first failure with

@@ -55,6 +55,8 @@ struct TestSelection {
 };
 
 struct RunPlan {
+    // argv[0], as the run was started.
+    std::string program;
     PlanAction action = PlanAction::Run;
     TestSelection selection;
     // The selected tests, ascending by name, and for a run in run order (shuffled when there is a seed), with

@@ -64,9 +64,19 @@ std::expected<LogFile, std::string> create_log(const RunPlan& plan, const RunEnv
     return std::move(*log);
 }
 
+std::string describe(const TableFault& fault) {
+    if (const auto* duplicate = std::get_if<DuplicateName>(&fault)) {
+        return fmt::format("the test table names `{}` more than once", duplicate->name);
+    }
+    return fmt::format("the test `{}` in the test table has no function", std::get<MissingFunction>(fault).name);
+}
+
 // The whole run; what the runner's own code cannot do (no memory, say) is thrown.
 int run_command_line(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
                      const RunEnvironment& environment, Console& console) {
+    if (const std::optional<TableFault> fault = table_fault(table)) {
+        return report_error(console, describe(*fault));
+    }
     std::expected<CommandLine, std::string> command_line =
         parse_command_line(args, environment, [&](std::string_view warning) { write_err(console, warning); });
     if (!command_line) {

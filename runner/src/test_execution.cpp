@@ -2,11 +2,15 @@
 
 #include <unistd.h>
 
+#include <cxxabi.h>
+
 #include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
 #include <exception>
 #include <new>
 #include <source_location>
-#include <stdexcept>
 #include <string>
 
 #include <fmt/format.h>
@@ -46,44 +50,63 @@ void write_panic_report(std::string_view thread, std::string_view file, std::uin
     write_test_output(OutputStream::Stderr, text);
 }
 
-// An exception that is not a check names the test function itself as the place; its stack is gone by now, so
-// a backtrace shows where it was caught.
-void report_exception(const TestDescriptor& test, std::string_view thread, std::string_view message,
-                      std::atomic<bool>& backtrace_hint_pending) {
-    write_panic_report(thread, test.source_file, test.start_line, test.start_col, message,
-                       capture_backtrace_if_enabled(), backtrace_hint_pending);
+// What a thrown exception says about itself: its type, demangled, and what() for a standard one.
+std::string exception_text(const std::exception* exception) {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    std::string name = type == nullptr ? std::string("unknown") : type->name();
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> plain(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status),
+                                                      &std::free);
+    if (status == 0 && plain) {
+        name = plain.get();
+    }
+    return exception == nullptr ? fmt::format("C++ exception of type {}", name)
+                                : fmt::format("C++ exception of type {}: {}", name, exception->what());
+}
+
+std::string_view first_line(std::string_view text) {
+    return text.substr(0, text.find('\n'));
 }
 
 enum class Outcome { Passed, Failed, ReturnedError, OutOfMemory };
 
+struct TestOutcome {
+    Outcome outcome;
+    // The first line of what the report says about a failure.
+    std::string message;
+};
+
 // Runs the test function on the thread called `thread`. A returned error has had its report printed, but
-// no failure header.
-Outcome call_test(const TestDescriptor& test, std::string_view thread,
-                  std::atomic<bool>& backtrace_hint_pending) {
+// no failure header. An exception that is not a check is located where it was caught here: its stack is
+// gone by now, so a backtrace shows that place too.
+TestOutcome call_test(const TestDescriptor& test, std::string_view thread,
+                      std::atomic<bool>& backtrace_hint_pending) {
+    const auto report_exception = [&](const std::exception* exception, std::source_location caught) {
+        std::string text = exception_text(exception);
+        write_panic_report(thread, caught.file_name(), caught.line(), caught.column(), text,
+                           capture_backtrace_if_enabled(), backtrace_hint_pending);
+        return TestOutcome{Outcome::Failed, std::string(first_line(text))};
+    };
     try {
-        if (test.function == nullptr) {
-            throw std::logic_error("test has no function");
-        }
         const Status status = test.function();
         if (!status) {
-            eprint("Error: {}\n", render_report(status.error()));
-            return Outcome::ReturnedError;
+            std::string report = fmt::format("Error: {}", render_report(status.error()));
+            eprint("{}\n", report);
+            return {Outcome::ReturnedError, std::string(first_line(report))};
         }
-        return Outcome::Passed;
+        return {Outcome::Passed, {}};
     } catch (const std::bad_alloc&) {
         // Reporting it the usual way would need the memory that just ran out; the result's note says it.
-        return Outcome::OutOfMemory;
+        return {Outcome::OutOfMemory, {}};
     } catch (const CheckFailure& failure) {
         write_panic_report(thread, failure.location.file_name(), failure.location.line(),
                            failure.location.column(), failure.message, failure.backtrace,
                            backtrace_hint_pending);
-        return Outcome::Failed;
+        return {Outcome::Failed, std::string(first_line(failure.message))};
     } catch (const std::exception& exception) {
-        report_exception(test, thread, exception.what(), backtrace_hint_pending);
-        return Outcome::Failed;
+        return report_exception(&exception, std::source_location::current());
     } catch (...) {
-        report_exception(test, thread, "unknown exception", backtrace_hint_pending);
-        return Outcome::Failed;
+        return report_exception(nullptr, std::source_location::current());
     }
 }
 
@@ -91,19 +114,19 @@ bool over_time_limit(const std::optional<TimeOptions>& time_limits, std::chrono:
     return time_limits && time_limits->error_on_excess && is_critical(*time_limits, exec_time);
 }
 
-TestResult decide(const TestDescriptor& test, Outcome outcome, const std::optional<TimeOptions>& time_limits,
+TestResult decide(const TestDescriptor& test, TestOutcome outcome, const std::optional<TimeOptions>& time_limits,
                   std::chrono::nanoseconds exec_time) {
     // A test that could not get memory says nothing about the code it checks, expected failure or not.
-    if (outcome == Outcome::OutOfMemory) {
+    if (outcome.outcome == Outcome::OutOfMemory) {
         return TestFailedWithNote{std::string(isolation::out_of_memory_note)};
     }
-    const bool failed = outcome != Outcome::Passed;
+    const bool failed = outcome.outcome != Outcome::Passed;
     if (test.should_panic) {
         if (!failed) {
             return TestFailedWithNote{std::string(did_not_fail_message)};
         }
     } else if (failed) {
-        return TestFailed{};
+        return TestFailed{std::move(outcome.message)};
     }
     if (over_time_limit(time_limits, exec_time)) {
         return TestTimeLimitExceeded{};
@@ -122,7 +145,7 @@ CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
     std::string output;
     const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&output, nullptr}
                                                            : TestOutputSink{nullptr, &state.console};
-    Outcome outcome = Outcome::Failed;
+    TestOutcome outcome{Outcome::Failed, {}};
     const auto start = std::chrono::steady_clock::now();
     {
         const CaptureScope scope(sink);
@@ -130,36 +153,34 @@ CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
             outcome = call_test(test, test.name, state.backtrace_hint_pending);
         } catch (const std::bad_alloc&) {
             // Reporting a failure needed memory too.
-            outcome = Outcome::OutOfMemory;
+            outcome = TestOutcome{Outcome::OutOfMemory, {}};
         } catch (...) {
-            outcome = Outcome::Failed;
+            outcome = TestOutcome{Outcome::Failed, {}};
         }
     }
     const auto exec_time =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
-    return complete(test, decide(test, outcome, state.plan.time_limits, exec_time),
-                    state.plan.time_limits ? std::optional(exec_time) : std::nullopt, std::move(output));
+    return complete(test, decide(test, std::move(outcome), state.plan.time_limits, exec_time), exec_time,
+                    std::move(output));
 }
 
 CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
     const auto run = isolation::run_in_child(isolation::ChildRequest{
         test.name, strategy.program_name, state.plan.display.capture, strategy.timeout});
     if (!run) {
-        return complete(test, TestFailedWithNote{run.error()}, std::nullopt, {});
+        return complete(test, TestFailedWithNote{run.error()}, {}, {});
     }
     isolation::ChildVerdict verdict = isolation::child_verdict(*run, test.name, strategy.timeout);
     TestResult result = TestPassed{};
     if (verdict.note) {
         result = TestFailedWithNote{std::move(*verdict.note)};
     } else if (!verdict.passed) {
-        result = TestFailed{};
+        result = TestFailed{std::move(verdict.message)};
     } else if (over_time_limit(state.plan.time_limits, run->elapsed)) {
         result = TestTimeLimitExceeded{};
     }
     // From the spawn to the child's end, as a user waiting for the test sees it.
-    return complete(test, std::move(result),
-                    state.plan.time_limits ? std::optional(run->elapsed) : std::nullopt,
-                    std::move(verdict.output));
+    return complete(test, std::move(result), run->elapsed, std::move(verdict.output));
 }
 
 int child_main(const TestDescriptor& test) {
@@ -167,7 +188,7 @@ int child_main(const TestDescriptor& test) {
     std::atomic<bool> backtrace_hint_pending{true};
     // The child's main thread runs the test, and its reports say so.
     constexpr std::string_view thread = "main";
-    const Outcome outcome = call_test(test, thread, backtrace_hint_pending);
+    const Outcome outcome = call_test(test, thread, backtrace_hint_pending).outcome;
     if (outcome == Outcome::OutOfMemory) {
         return isolation::child_out_of_memory_status;
     }

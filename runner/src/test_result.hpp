@@ -2,7 +2,6 @@
 #pragma once
 
 #include <chrono>
-#include <optional>
 #include <string>
 #include <variant>
 
@@ -11,8 +10,10 @@
 namespace ovra_runner {
 
 struct TestPassed {};
-// The test's captured output already says what happened.
-struct TestFailed {};
+// The test's captured output says what happened; `message` is its first line.
+struct TestFailed {
+    std::string message;
+};
 // A failure whose message is shown under the test's output, as a note (a should-panic test that passed, one
 // that ran out of memory, and whatever a strategy running tests elsewhere has to say about how a test ended).
 struct TestFailedWithNote {
@@ -33,15 +34,18 @@ inline bool is_failure(ResultKind kind) {
 struct CompletedTest {
     TestDescriptor test;
     ResultKind kind = ResultKind::Passed;
-    // The note of a failure that has one; empty otherwise.
+    // The note shown under a failure's output, where it has one; empty otherwise.
     std::string note;
-    // Measured only when a time option asks for it.
-    std::optional<std::chrono::nanoseconds> exec_time;
+    // A failure in one line (its first, or its note); empty for a test that did not fail.
+    std::string message;
+    // Measured for every test that ran (0 for an ignored one); shown where a time option asks for it, and
+    // always in JUnit.
+    std::chrono::nanoseconds exec_time{};
     std::string output;
 };
 
 // The finished test: the one place where an ending becomes the kind the reports show.
-CompletedTest complete(const TestDescriptor& test, TestResult result,
-                       std::optional<std::chrono::nanoseconds> exec_time, std::string output);
+CompletedTest complete(const TestDescriptor& test, TestResult result, std::chrono::nanoseconds exec_time,
+                       std::string output);
 
 }  // namespace ovra_runner

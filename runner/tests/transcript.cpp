@@ -1,7 +1,9 @@
 #include "transcript.hpp"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -183,6 +185,11 @@ std::string identifier_from(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string read_data_file(std::string_view name) {
+    std::ifstream file(std::filesystem::path(OVRA_RUNNER_TEST_DATA) / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 }  // namespace ovra_runner::testing

@@ -30,6 +30,9 @@ std::vector<TranscriptBlock> read_transcripts(const std::filesystem::path& path)
 
 std::string normalise(std::string_view text);
 
+// A file under the tests' data folder, whole.
+std::string read_data_file(std::string_view name);
+
 // Lines of `text` in sorted order, for output whose line order depends on which test ends first. Terse
 // progress is split into one line per mark, without the " k/N" counts or blank lines.
 std::vector<std::string> sorted_lines(std::string_view text, bool terse);

@@ -80,6 +80,15 @@ std::string test_name(const ::testing::TestParamInfo<TranscriptBlock>& info) {
 
 class RecordedRun : public ::testing::TestWithParam<TranscriptBlock> {};
 
+// JUnit departs from the standard runner's on purpose, for the tools that read it (README, "Writing tests"):
+// a run in that format is held to our own recorded document.
+std::string expected_out(const TranscriptBlock& block) {
+    if (!contains(block.args, "junit")) {
+        return block.out;
+    }
+    return read_data_file("junit/in_process.xml");
+}
+
 TEST_P(RecordedRun, PrintsWhatTheStandardRunnerPrints) {
     const TranscriptBlock& block = GetParam();
     std::string expected_err = block.err;
@@ -96,10 +105,10 @@ TEST_P(RecordedRun, PrintsWhatTheStandardRunnerPrints) {
         EXPECT_EQ(actual.status, block.exit_status);
         EXPECT_EQ(normalise(actual.err), normalise(expected_err));
         if (order_varies) {
-            EXPECT_EQ(sorted_lines(normalise(actual.out), terse), sorted_lines(normalise(block.out), terse))
+            EXPECT_EQ(sorted_lines(normalise(actual.out), terse), sorted_lines(normalise(expected_out(block)), terse))
                 << actual.out;
         } else {
-            EXPECT_EQ(normalise(actual.out), normalise(block.out));
+            EXPECT_EQ(normalise(actual.out), normalise(expected_out(block)));
         }
     }
 }

@@ -34,6 +34,7 @@ constexpr std::array<TestDescriptor, 3> table{{
           test_locations::randomized_binding_values_follow_logical_slice_order,
           &tests::randomized_binding_values_follow_logical_slice_order),
 }};
+static_assert(!table_fault(table), "every test of the suite has a name of its own and a function");
 
 }  // namespace
 

@@ -9,6 +9,8 @@ namespace ovra_runner {
 
 struct JsonFormatter {
     bool show_passing_output = false;
+    // `--report-time` or `--ensure-time`: every result carries its time.
+    bool report_time = false;
 };
 
 // The steps this format shows; `tell` (formatter.hpp) passes over the others.

@@ -19,39 +19,44 @@ std::pair<std::string_view, std::string_view> class_and_name(std::string_view fu
     return {full_name.substr(0, separator), full_name.substr(separator + 2)};
 }
 
+std::string seconds(std::chrono::nanoseconds duration) {
+    return plain_decimal(std::chrono::duration<double>(duration).count());
+}
+
 std::string testcase_open(const CompletedTest& completed) {
     const auto [class_name, name] = class_and_name(completed.test.name);
-    const double time =
-        std::chrono::duration<double>(completed.exec_time.value_or(std::chrono::nanoseconds{})).count();
     return fmt::format("<testcase classname=\"{}\" name=\"{}\" time=\"{}\"", xml_attribute(class_name),
-                       xml_attribute(name), plain_decimal(time));
+                       xml_attribute(name), seconds(completed.exec_time));
 }
 
 std::string system_out(std::string_view output) {
     return fmt::format("<system-out>{}</system-out>", cdata_lines(output));
 }
 
+std::string failure(const CompletedTest& completed, std::string_view type) {
+    return fmt::format("<failure message=\"{}\" type=\"{}\"/>", xml_attribute(completed.message), type);
+}
+
 std::string testcase(const CompletedTest& completed, bool show_passing_output) {
     const std::string open = testcase_open(completed);
     switch (completed.kind) {
         case ResultKind::Ignored:
-            return {};
+            if (!completed.test.ignore_message) {
+                return open + "><skipped/></testcase>";
+            }
+            return fmt::format("{}><skipped message=\"{}\"/></testcase>", open,
+                               xml_attribute(*completed.test.ignore_message));
         case ResultKind::Passed:
             if (!show_passing_output || completed.output.empty()) {
                 return open + "/>";
             }
             return open + ">" + system_out(completed.output) + "</testcase>";
         case ResultKind::TimeLimitExceeded:
-            return open + "><failure type=\"timeout\"/></testcase>";
+            return open + ">" + failure(completed, "timeout") + "</testcase>";
         case ResultKind::Failed:
             break;
     }
-    std::string text = open + ">";
-    if (!completed.note.empty()) {
-        text += fmt::format("<failure message=\"{}\" type=\"assert\"/>", xml_attribute(completed.note));
-    } else {
-        text += "<failure type=\"assert\"/>";
-    }
+    std::string text = open + ">" + failure(completed, "assert");
     if (!completed.output.empty()) {
         text += system_out(completed.output);
     }
@@ -71,11 +76,13 @@ void write(JunitFormatter& formatter, Console&, const TestFinished& step) {
 // `skipped` counts ignored tests; tests a filter left out are not part of the suite at all.
 void write(JunitFormatter& formatter, Console& console, const RunFinished& step) {
     const RunSummary& summary = step.summary;
+    const std::string name = xml_attribute(formatter.suite_name);
     std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><testsuites>";
     document += fmt::format(
-        "<testsuite name=\"test\" package=\"test\" id=\"0\" errors=\"0\" failures=\"{}\" tests=\"{}\" "
-        "skipped=\"{}\" >",
-        summary.failed, summary.total, summary.ignored);
+        "<testsuite name=\"{}\" package=\"{}\" id=\"0\" errors=\"0\" failures=\"{}\" tests=\"{}\" "
+        "skipped=\"{}\" time=\"{}\">",
+        name, name, summary.failed, summary.total, summary.ignored,
+        seconds(summary.exec_time.value_or(std::chrono::nanoseconds{})));
     for (const CompletedTest& completed : formatter.results) {
         document += testcase(completed, formatter.show_passing_output);
     }

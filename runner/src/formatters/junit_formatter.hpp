@@ -1,7 +1,10 @@
-// A JUnit XML document, written whole on one line when the run ends. A listing has no JUnit shape; it lists
-// as the pretty format does.
+// A JUnit XML document, written whole on one line when the run ends, in the shape the tools that read JUnit
+// count right: one <testcase> per test, an ignored one holding <skipped>, a failure's first line in its
+// message, every test's time and the suite's, the suite named after the executable. A listing has no JUnit
+// shape; it lists as the pretty format does.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "../console.hpp"
@@ -12,6 +15,7 @@ namespace ovra_runner {
 
 struct JunitFormatter {
     bool show_passing_output = false;
+    std::string suite_name;
     std::vector<CompletedTest> results;
 };
 

@@ -16,15 +16,14 @@ void write_test_name(Console& console, const TestDescriptor& test) {
     }
 }
 
-void write_time(const PrettyFormatter& formatter, Console& console,
-                const std::optional<std::chrono::nanoseconds>& exec_time) {
-    if (!formatter.time_options || !exec_time) {
+void write_time(const PrettyFormatter& formatter, Console& console, std::chrono::nanoseconds exec_time) {
+    if (!formatter.time_options) {
         return;
     }
-    const std::string text = fmt::format(" <{:.3f}s>", std::chrono::duration<double>(*exec_time).count());
-    if (console.use_color && is_critical(*formatter.time_options, *exec_time)) {
+    const std::string text = fmt::format(" <{:.3f}s>", std::chrono::duration<double>(exec_time).count());
+    if (console.use_color && is_critical(*formatter.time_options, exec_time)) {
         write_colored(console, text, Color::Red);
-    } else if (console.use_color && is_warn(*formatter.time_options, *exec_time)) {
+    } else if (console.use_color && is_warn(*formatter.time_options, exec_time)) {
         write_colored(console, text, Color::Yellow);
     } else {
         write_out(console, text);
@@ -73,7 +72,9 @@ void write(PrettyFormatter& formatter, Console& console, const TestFinished& ste
         write_test_name(console, step.completed.test);
     }
     write_result_word(console, step.completed);
-    write_time(formatter, console, step.completed.exec_time);
+    if (step.completed.kind != ResultKind::Ignored) {
+        write_time(formatter, console, step.completed.exec_time);
+    }
     write_out(console, "\n");
 }
 

@@ -36,11 +36,32 @@ struct VerdictOfEnd {
     }
 };
 
+// The line after the last "panicked at ...:" header of the child's error side: the failure's own first line.
+std::string failure_line(std::string_view err) {
+    const std::size_t header = err.rfind(" panicked at ");
+    if (header == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t start = err.find('\n', header);
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    const std::string_view rest = err.substr(start + 1);
+    return std::string(rest.substr(0, rest.find('\n')));
+}
+
 }  // namespace
 
 ChildVerdict child_verdict(const ChildRun& run, std::string_view test_name,
                            std::optional<std::chrono::seconds> timeout) {
     ChildVerdict verdict = std::visit(VerdictOfEnd{timeout}, run.end);
+    if (!verdict.passed && !verdict.note) {
+        verdict.message = failure_line(run.err);
+        // abort() and the like leave no report of their own.
+        if (const auto* signalled = std::get_if<ChildSignalled>(&run.end); signalled && verdict.message.empty()) {
+            verdict.message = fmt::format("child process exited with signal {}", signalled->signal);
+        }
+    }
     verdict.output = run.out;
     if (!verdict.output.empty() && verdict.output.back() != '\n') {
         verdict.output.push_back('\n');

@@ -25,6 +25,8 @@ struct ChildVerdict {
     std::optional<std::string> note;
     // The child's standard output, then a "---- NAME stderr ----" line, then its standard error.
     std::string output;
+    // For a failure by the protocol: the line its last failure report ("panicked at ...:") starts with.
+    std::string message{};
 };
 
 ChildVerdict child_verdict(const ChildRun& run, std::string_view test_name,

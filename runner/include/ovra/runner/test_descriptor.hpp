@@ -2,9 +2,13 @@
 // name stands in the project's source so that tools can jump to it (test_support checks that it does).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <source_location>
+#include <span>
 #include <string_view>
+#include <variant>
 
 #include "ovra/runner/error.hpp"
 
@@ -32,5 +36,63 @@ struct TestDescriptor {
 
 // The function name of a test: its name after the last "::".
 std::string_view function_name(const TestDescriptor& test);
+
+// One line of a table: the test called `name` runs `function`. A listing points tools at this line of the
+// table (where the call stands), which is as close as a table can know where the function is.
+//
+//     constexpr ovra_runner::TestDescriptor tests[] = {
+//         ovra_runner::test_case("packing::tests::empty_binding_packs_to_nothing", empty_binding_packs_to_nothing),
+//         ovra_runner::ignored(ovra_runner::test_case("packing::tests::huge_binding", huge_binding), "slow"),
+//     };
+//     static_assert(!ovra_runner::table_fault(tests));
+consteval TestDescriptor test_case(std::string_view name, TestFunction function,
+                                   std::source_location where = std::source_location::current()) {
+    const auto length = static_cast<std::uint32_t>(name.size());
+    return {.name = name,
+            .source_file = where.file_name(),
+            .start_line = where.line(),
+            .start_col = where.column(),
+            .end_line = where.line(),
+            .end_col = where.column() + length,
+            .function = function};
+}
+
+// The same test, run only when asked for (`--ignored`, `--include-ignored`); the reports show `reason`.
+constexpr TestDescriptor ignored(TestDescriptor test, std::string_view reason) {
+    test.ignore = true;
+    test.ignore_message = reason;
+    return test;
+}
+
+// The same test, passing only when it fails.
+constexpr TestDescriptor should_panic(TestDescriptor test) {
+    test.should_panic = true;
+    return test;
+}
+
+// What makes a table unfit to run, naming the test.
+struct DuplicateName {
+    std::string_view name;
+};
+struct MissingFunction {
+    std::string_view name;
+};
+using TableFault = std::variant<DuplicateName, MissingFunction>;
+
+// The first fault of `table` in its order, if any. The runner refuses a faulty table before it runs anything;
+// a table that is a constant expression can be checked while compiling, as above.
+constexpr std::optional<TableFault> table_fault(std::span<const TestDescriptor> table) {
+    for (std::size_t index = 0; index < table.size(); ++index) {
+        if (table[index].function == nullptr) {
+            return MissingFunction{table[index].name};
+        }
+        for (std::size_t earlier = 0; earlier < index; ++earlier) {
+            if (table[earlier].name == table[index].name) {
+                return DuplicateName{table[index].name};
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace ovra_runner

@@ -19,6 +19,7 @@ using ovra_runner::integer_conversion_error;
 using ovra_runner::integer_conversion_message;
 using ovra_runner::make_error;
 using ovra_runner::render_report;
+using ovra_runner::table_fault;
 using ovra_runner::Result;
 using ovra_runner::Status;
 using ovra_runner::TestDescriptor;
