@@ -39,7 +39,7 @@ std::string describe(const Gemm& gemm) {
         gemm.transpose_right ? "transposed" : "plain", gemm.right_stride);
 }
 
-// An operand's logical rows x columns as it is stored: rows and row length before any transpose.
+// An operand as it is stored: its rows and row length, which a transpose exchanges.
 struct Stored {
     std::uint32_t rows;
     std::uint32_t columns;
