@@ -16,10 +16,10 @@ if(OVRA_FMT_HEADER_ONLY)
   target_link_options(ovra_build_flags INTERFACE LINKER:--as-needed)
 endif()
 
-# ovra_trivial_test links the C++ runtime statically: loading and relocating libstdc++.so was most of what
-# is left of its start-up. The sanitizer presets turn this off, since their runtimes replace operator new
-# and delete, which a static libstdc++ would shadow.
-option(OVRA_STATIC_RUNTIME "Link ovra_trivial_test with the static C++ runtime" ON)
+# ovra_trivial_test and ovra_deep_check link the C++ runtime statically: loading and relocating
+# libstdc++.so was most of what is left of their start-up. The sanitizer presets turn this off, since their
+# runtimes replace operator new and delete, which a static libstdc++ would shadow.
+option(OVRA_STATIC_RUNTIME "Link ovra_trivial_test and ovra_deep_check with the static C++ runtime" ON)
 
 # CI builds with warnings as errors; a developer's build only reports them.
 if(DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "false")

@@ -1,5 +1,6 @@
 # Installs the libraries other projects link (headers, archives and a package config exporting
-# ovra::codegen, ovra::package and ovra::runner) and the layout inspector.
+# ovra::codegen, ovra::package and ovra::runner), and the self-checks ovra_trivial_test and ovra_deep_check;
+# the layout inspector installs itself.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -17,6 +18,8 @@ install(TARGETS ovra_codegen ovra_package ovra_runner
 foreach(component codegen package runner)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${component}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endforeach()
+
+install(TARGETS ovra_trivial_test ovra_deep_check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(EXPORT ovraTargets NAMESPACE ovra:: DESTINATION ${OVRA_INSTALL_CMAKEDIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ovraConfig.cmake.in

@@ -22,3 +22,5 @@ hyperfine --warmup 5 --runs 50 --style basic -N \
     "$bench/ovra_bench_empty_suite_main" \
     "$suite" \
     "$suite --exact $gelu"
+echo "== the deep check, default threads"
+hyperfine --warmup 3 --style basic -N build/release/deep_check/ovra_deep_check

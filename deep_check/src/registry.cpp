@@ -1,0 +1,85 @@
+#include "ovra/deep_check/registry.hpp"
+
+#include <array>
+
+#include "ovra/deep_check/generator_checks.hpp"
+#include "ovra/deep_check/packing_checks.hpp"
+#include "ovra/deep_check/sgemm_checks.hpp"
+#include "ovra/deep_check/storage_checks.hpp"
+#include "ovra/deep_check/test_locations.hpp"
+
+namespace ovra_tests::deep {
+
+namespace {
+
+using test_locations::Location;
+
+// The locations come from the sources themselves (test_locations.cmake); a unit test reads the files again.
+constexpr TestDescriptor entry(std::string_view name, const Location& location, TestFunction function) {
+    return {.name = name,
+            .source_file = location.file,
+            .start_line = location.line,
+            .start_col = location.start_col,
+            .end_line = location.line,
+            .end_col = location.end_col,
+            .function = function};
+}
+
+constexpr std::array<TestDescriptor, 16> table{{
+    entry("deep::diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns",
+          test_locations::exhaustive_matrix_index_counts_batches_rows_and_columns,
+          &diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns),
+    entry("deep::diagnostic::tests::exhaustive_sgemm_refuses_arguments_at_their_limits",
+          test_locations::exhaustive_sgemm_refuses_arguments_at_their_limits,
+          &diagnostic::tests::exhaustive_sgemm_refuses_arguments_at_their_limits),
+    entry("deep::diagnostic::tests::exhaustive_small_integer_products_are_exact",
+          test_locations::exhaustive_small_integer_products_are_exact,
+          &diagnostic::tests::exhaustive_small_integer_products_are_exact),
+    entry("deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
+          test_locations::randomized_integer_products_up_to_64_are_exact,
+          &diagnostic::tests::randomized_integer_products_up_to_64_are_exact),
+    entry("deep::diagnostic::tests::randomized_real_products_match_a_scalar_reference",
+          test_locations::randomized_real_products_match_a_scalar_reference,
+          &diagnostic::tests::randomized_real_products_match_a_scalar_reference),
+    entry("deep::packing::tests::exhaustive_logical_tiles_stop_at_the_16_bit_limit",
+          test_locations::exhaustive_logical_tiles_stop_at_the_16_bit_limit,
+          &packing::tests::exhaustive_logical_tiles_stop_at_the_16_bit_limit),
+    entry("deep::packing::tests::randomized_packed_images_match_a_plain_packer",
+          test_locations::randomized_packed_images_match_a_plain_packer,
+          &packing::tests::randomized_packed_images_match_a_plain_packer),
+    entry("deep::rng::tests::exhaustive_bounded_draws_reject_below_their_thresholds",
+          test_locations::exhaustive_bounded_draws_reject_below_their_thresholds,
+          &rng::tests::exhaustive_bounded_draws_reject_below_their_thresholds),
+    entry("deep::rng::tests::exhaustive_shuffles_and_floats_follow_their_draws",
+          test_locations::exhaustive_shuffles_and_floats_follow_their_draws,
+          &rng::tests::exhaustive_shuffles_and_floats_follow_their_draws),
+    entry("deep::rng::tests::exhaustive_steps_follow_the_published_sequence",
+          test_locations::exhaustive_steps_follow_the_published_sequence,
+          &rng::tests::exhaustive_steps_follow_the_published_sequence),
+    entry("deep::rng::tests::randomized_bounded_draws_are_uniform",
+          test_locations::randomized_bounded_draws_are_uniform,
+          &rng::tests::randomized_bounded_draws_are_uniform),
+    entry("deep::storage::tests::exhaustive_block_checks_refuse_exactly_the_non_multiples",
+          test_locations::exhaustive_block_checks_refuse_exactly_the_non_multiples,
+          &storage::tests::exhaustive_block_checks_refuse_exactly_the_non_multiples),
+    entry("deep::storage::tests::exhaustive_left_orders_place_every_cell_by_formula",
+          test_locations::exhaustive_left_orders_place_every_cell_by_formula,
+          &storage::tests::exhaustive_left_orders_place_every_cell_by_formula),
+    entry("deep::storage::tests::exhaustive_output_orders_place_every_cell_by_formula",
+          test_locations::exhaustive_output_orders_place_every_cell_by_formula,
+          &storage::tests::exhaustive_output_orders_place_every_cell_by_formula),
+    entry("deep::storage::tests::exhaustive_panel_sizes_overflow_exactly_past_32_bits",
+          test_locations::exhaustive_panel_sizes_overflow_exactly_past_32_bits,
+          &storage::tests::exhaustive_panel_sizes_overflow_exactly_past_32_bits),
+    entry("deep::storage::tests::exhaustive_right_matrix_orders_place_every_cell_by_formula",
+          test_locations::exhaustive_right_matrix_orders_place_every_cell_by_formula,
+          &storage::tests::exhaustive_right_matrix_orders_place_every_cell_by_formula),
+}};
+
+}  // namespace
+
+std::span<const TestDescriptor> registry() {
+    return table;
+}
+
+}  // namespace ovra_tests::deep

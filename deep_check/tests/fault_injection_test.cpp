@@ -1,0 +1,325 @@
+// Every test of the deep check fails when one realistic fault is injected into the code it checks, through
+// its function parameter: a check that cannot fail proves nothing. That each passes on the real code is
+// shown by running ovra_deep_check itself.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "ovra/codegen/storage_coordinates.hpp"
+#include "ovra/codegen/storage_error_text.hpp"
+#include "ovra/deep_check/generator_checks.hpp"
+#include "ovra/deep_check/packing_checks.hpp"
+#include "ovra/deep_check/registry.hpp"
+#include "ovra/deep_check/sgemm_checks.hpp"
+#include "ovra/deep_check/storage_checks.hpp"
+#include "ovra/trivial_test/diagnostic.hpp"
+#include "ovra/trivial_test/packing.hpp"
+
+namespace ovra_tests::deep {
+namespace {
+
+namespace codegen = ovra_codegen::storage;
+using ovra_codegen::layout::NativeKernelOrder;
+using ovra_codegen::operator_::Precision;
+using ovra_codegen::storage::CoordinatesResult;
+using ovra_codegen::storage::MatrixCoordinates;
+
+// The message of the check that stopped `test`, or "" when it passed.
+std::string failure_of(const std::function<Status()>& test) {
+    try {
+        const Status status = test();
+        return status ? std::string() : "returned: " + status.error().message;
+    } catch (const CheckFailure& failure) {
+        return failure.message;
+    }
+}
+
+// Storage orders.
+
+std::uint32_t f32_as_wide_as_f16(Precision precision) {
+    return std::holds_alternative<ovra_codegen::operator_::F32>(precision)
+               ? 16
+               : codegen::amp_micro_dimension(precision);
+}
+
+CoordinatesResult transposed_left_not_swapped_back(NativeKernelOrder role, Precision precision,
+                                                   std::uint32_t rows, std::uint32_t columns,
+                                                   std::uint32_t linear) {
+    if (role == NativeKernelOrder::TransposedLeft) {
+        return codegen::amp_matrix_coordinates(NativeKernelOrder::Left, precision, columns, rows, linear);
+    }
+    return codegen::amp_matrix_coordinates(role, precision, rows, columns, linear);
+}
+
+// Output panels stored without their interleave: Left order with 16-column panels.
+CoordinatesResult output_without_interleave(NativeKernelOrder role, Precision precision, std::uint32_t rows,
+                                            std::uint32_t columns, std::uint32_t linear) {
+    if (role == NativeKernelOrder::Output) {
+        return codegen::amp_matrix_coordinates(NativeKernelOrder::Left, ovra_codegen::operator_::F16{}, rows,
+                                               columns, linear);
+    }
+    return codegen::amp_matrix_coordinates(role, precision, rows, columns, linear);
+}
+
+// The panel size computed in 32 bits, wrapping instead of overflowing.
+CoordinatesResult left_panel_wraps(NativeKernelOrder role, Precision precision, std::uint32_t rows,
+                                   std::uint32_t columns, std::uint32_t linear) {
+    if (role == NativeKernelOrder::Left &&
+        std::uint64_t{rows} * codegen::amp_micro_dimension(precision) > 0xFFFFFFFFU) {
+        return MatrixCoordinates{0, 0};
+    }
+    return codegen::amp_matrix_coordinates(role, precision, rows, columns, linear);
+}
+
+// Right-matrix blocks numbered along the columns first.
+CoordinatesResult blocks_along_the_columns(Precision precision, std::uint32_t rows, std::uint32_t columns,
+                                           std::uint32_t linear) {
+    const CoordinatesResult checked = codegen::right_matrix_coordinates(precision, rows, columns, linear);
+    const std::uint32_t inner = codegen::amp_micro_dimension(precision);
+    if (!checked || columns < 16) {
+        return checked;
+    }
+    const std::uint32_t block = linear / (inner * 16);
+    const std::uint32_t offset = linear % (inner * 16);
+    const std::uint32_t column_groups = columns / 16;
+    return MatrixCoordinates{block / column_groups * inner + offset % inner,
+                             block % column_groups * 16 + offset / inner};
+}
+
+// Packing.
+
+Result<PackedImage> one_byte_short(const ovra_package::Binding& binding,
+                                   packing::tests::RecordingCallback value) {
+    Result<PackedImage> image = packed_binding(binding, value);
+    if (image && image->length > 0) {
+        --image->length;
+    }
+    return image;
+}
+
+// Slices past the 16-bit limit are dropped instead of refused.
+Result<PackedImage> no_tile_limit(const ovra_package::Binding& binding,
+                                  packing::tests::RecordingCallback value) {
+    ovra_package::Binding trimmed = binding;
+    if (trimmed.slices.size() > 65536) {
+        trimmed.slices.resize(65536);
+    }
+    return packed_binding(trimmed, value);
+}
+
+// Host SGEMM and indexing.
+
+using ovra_tests::diagnostic::host_sgemm;
+
+// Runs the real product, then applies `Fault` to the output of a product that succeeded.
+template <void (*Fault)(std::span<float> output, std::uint32_t rows)>
+Status faulty_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
+                    std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
+                    std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
+    Status status = host_sgemm(left, right, output, rows, columns, inner, left_stride, right_stride,
+                               transpose_left, transpose_right);
+    if (status && !output.empty()) {
+        Fault(output, rows);
+    }
+    return status;
+}
+
+void alpha_slightly_off(std::span<float> output, std::uint32_t /*rows*/) {
+    for (float& value : output) {
+        value *= 1.0000001F;
+    }
+}
+void last_element_off_beyond_16_rows(std::span<float> output, std::uint32_t rows) {
+    if (rows > 16) {
+        output.back() += 1.0F;
+    }
+}
+void first_element_off_by_a_thousandth(std::span<float> output, std::uint32_t /*rows*/) {
+    output.front() *= 1.001F;
+}
+
+// Accepts whatever the real one refuses, as if its checks were forgotten.
+Status sgemm_without_checks(std::span<const float> left, std::span<const float> right,
+                            std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                            std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
+                            bool transpose_left, bool transpose_right) {
+    static_cast<void>(host_sgemm(left, right, output, rows, columns, inner, left_stride, right_stride,
+                                 transpose_left, transpose_right));
+    return {};
+}
+
+std::size_t batch_without_rows(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
+                               std::uint32_t column, bool transpose) {
+    const std::size_t columns = shape.back();
+    return batch * columns + ovra_tests::diagnostic::matrix_index(shape, 0, row, column, transpose);
+}
+
+// The generator: Rng with the draws that `Fault` defines replaced by its own.
+
+template <class Fault>
+struct FaultyRng {
+    Rng rng;
+
+    static FaultyRng with_seed(std::uint64_t seed) { return {Rng::with_seed(seed)}; }
+
+    std::uint64_t gen_u64() {
+        if constexpr (requires(Rng & r) { Fault::gen_u64(r); }) {
+            return Fault::gen_u64(rng);
+        } else {
+            return rng.gen_u64();
+        }
+    }
+    std::uint32_t gen_mod_u32(std::uint32_t n) {
+        if constexpr (requires(Rng & r) { Fault::gen_mod_u32(r, n); }) {
+            return Fault::gen_mod_u32(rng, n);
+        } else {
+            return rng.gen_mod_u32(n);
+        }
+    }
+    std::uint32_t u32(Range<std::uint32_t> range) {
+        if constexpr (requires(Rng & r) { Fault::u32(r, range); }) {
+            return Fault::u32(rng, range);
+        } else {
+            return rng.u32(range);
+        }
+    }
+    float f32() {
+        if constexpr (requires(Rng & r) { Fault::f32(r); }) {
+            return Fault::f32(rng);
+        } else {
+            return rng.f32();
+        }
+    }
+    std::uint32_t gen_u32() { return rng.gen_u32(); }
+    std::uint64_t gen_mod_u64(std::uint64_t n) { return rng.gen_mod_u64(n); }
+    std::uint8_t u8(Range<std::uint8_t> range) { return rng.u8(range); }
+    std::uint64_t usize(Range<std::uint64_t> range) { return rng.usize(range); }
+    bool boolean() { return rng.boolean(); }
+    float f32_inclusive() { return rng.f32_inclusive(); }
+    void shuffle(std::span<std::uint32_t> slice) { rng.shuffle(slice); }
+};
+
+// The increment with its bit 1 flipped.
+struct IncrementOffByABit {
+    static std::uint64_t gen_u64(Rng& r) {
+        r.state += 2;
+        return r.gen_u64();
+    }
+};
+
+// Rejects a low product equal to the threshold too.
+struct ThresholdOffByOne {
+    static std::uint32_t gen_mod_u32(Rng& r, std::uint32_t n) {
+        const std::uint32_t threshold = (0U - n) % n;
+        while (true) {
+            const std::uint64_t product = std::uint64_t{r.gen_u32()} * n;
+            if (threshold == 0 || static_cast<std::uint32_t>(product) > threshold) {
+                return static_cast<std::uint32_t>(product >> 32);
+            }
+        }
+    }
+};
+
+// Keeps a draw that rounded to 1.0.
+struct F32KeepsOne {
+    static float f32(Rng& r) { return r.f32_inclusive(); }
+};
+
+// Reduces by the remainder: the low values of a range come up more often.
+struct ModuloReduction {
+    static std::uint32_t u32(Rng& r, Range<std::uint32_t> range) {
+        const std::uint32_t high =
+            range.end.kind == BoundKind::Excluded ? range.end.value - 1 : range.end.value;
+        return range.start.value + r.gen_u32() % (high - range.start.value + 1);
+    }
+};
+
+struct FaultCase {
+    std::string_view test;
+    std::function<Status()> broken;
+    // A part of the message the broken code must fail with.
+    std::string_view message;
+};
+
+TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
+    using namespace storage::tests;
+    using namespace packing::tests;
+    using namespace diagnostic::tests;
+    using namespace rng::tests;
+    const auto amp = codegen::amp_matrix_coordinates;
+    const auto right = codegen::right_matrix_coordinates;
+    const std::vector<FaultCase> cases = {
+        {"deep::diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns",
+         [] {
+             return matrix_index_counts_batches_rows_and_columns(batch_without_rows,
+                                                                 ovra_tests::diagnostic::product);
+         },
+         "matrix_index of [7, 2, 1], batch 1, (0, 0) is 1, not 2"},
+        {"deep::diagnostic::tests::exhaustive_sgemm_refuses_arguments_at_their_limits",
+         [] { return sgemm_refuses_arguments_at_their_limits(sgemm_without_checks); }, ": accepted"},
+        {"deep::diagnostic::tests::exhaustive_small_integer_products_are_exact",
+         [] { return small_integer_products_are_exact(faulty_sgemm<alpha_slightly_off>); },
+         "element (0, 0) is"},
+        {"deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
+         [] { return integer_products_up_to_64_are_exact(faulty_sgemm<last_element_off_beyond_16_rows>); },
+         "64 x 64 x 64 (rows x inner x columns)"},
+        {"deep::diagnostic::tests::randomized_real_products_match_a_scalar_reference",
+         [] {
+             return real_products_match_a_scalar_reference(faulty_sgemm<first_element_off_by_a_thousandth>);
+         },
+         "element (0, 0) is"},
+        {"deep::packing::tests::exhaustive_logical_tiles_stop_at_the_16_bit_limit",
+         [] { return logical_tiles_stop_at_the_16_bit_limit(no_tile_limit); },
+         "packed, where the error is \"out of range integral type conversion attempted\""},
+        {"deep::packing::tests::randomized_packed_images_match_a_plain_packer",
+         [] { return packed_images_match_a_plain_packer(one_byte_short); }, "bytes, not"},
+        {"deep::rng::tests::exhaustive_bounded_draws_reject_below_their_thresholds",
+         [] { return bounded_draws_reject_below_their_thresholds<FaultyRng<ThresholdOffByOne>>(); },
+         "gen_mod_u32(3221225472) gave"},
+        {"deep::rng::tests::exhaustive_shuffles_and_floats_follow_their_draws",
+         [] { return shuffles_and_floats_follow_their_draws<FaultyRng<F32KeepsOne>>(); },
+         "seed 0x2c7253, draw 0: f32 gave 1 (0x3f800000)"},
+        {"deep::rng::tests::exhaustive_steps_follow_the_published_sequence",
+         [] { return steps_follow_the_published_sequence<FaultyRng<IncrementOffByABit>>(); },
+         "seed 0x0, draw 0: gen_u64 gave"},
+        {"deep::rng::tests::randomized_bounded_draws_are_uniform",
+         [] { return bounded_draws_are_uniform<FaultyRng<ModuloReduction>>(); },
+         "u32 draws over [0, 3 x 2^30) by thirds of the range are not spread evenly"},
+        {"deep::storage::tests::exhaustive_block_checks_refuse_exactly_the_non_multiples",
+         [=] {
+             return block_checks_refuse_exactly_the_non_multiples(f32_as_wide_as_f16, amp, right,
+                                                                  codegen::message);
+         },
+         "the micro dimension of F32 is 16, not 8"},
+        {"deep::storage::tests::exhaustive_left_orders_place_every_cell_by_formula",
+         [=] {
+             return orders_place_every_cell_by_formula(left_orders, transposed_left_not_swapped_back, right);
+         },
+         "TransposedLeft F8F143"},
+        {"deep::storage::tests::exhaustive_output_orders_place_every_cell_by_formula",
+         [=] { return orders_place_every_cell_by_formula(output_orders, output_without_interleave, right); },
+         "Output F8F143 { scale_exponent: 21 } 1 x 16: position 2 maps to (0, 2)"},
+        {"deep::storage::tests::exhaustive_panel_sizes_overflow_exactly_past_32_bits",
+         [=] { return panel_sizes_overflow_exactly_past_32_bits(left_panel_wraps, right); },
+         "Left F8F143 { scale_exponent: -3 } 134217728 x 32: position 0 maps to (0, 0), not to Overflow"},
+        {"deep::storage::tests::exhaustive_right_matrix_orders_place_every_cell_by_formula",
+         [=] {
+             return orders_place_every_cell_by_formula(right_matrix_orders, amp, blocks_along_the_columns);
+         },
+         "right-matrix F8F143"},
+    };
+    // One fault for every test of the table, no more.
+    ASSERT_EQ(cases.size(), registry().size());
+    for (std::size_t index = 0; index < cases.size(); ++index) {
+        const FaultCase& c = cases[index];
+        EXPECT_EQ(c.test, registry()[index].name);
+        const std::string message = failure_of(c.broken);
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.test << " failed with: " << message;
+    }
+}
+
+}  // namespace
+}  // namespace ovra_tests::deep
