@@ -1,5 +1,5 @@
 # Installs the libraries other projects link (headers, archives and a package config exporting
-# ovra::codegen, ovra::package and ovra::runner), and the self-checks ovra_trivial_test and ovra_deep_check;
+# ovra::codegen, ovra::package and ovra::runner, with ovra_discover_tests()), and the self-checks ovra_trivial_test and ovra_deep_check;
 # the layout inspector installs itself.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -27,5 +27,8 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ovraConfig.cmake.in
                               INSTALL_DESTINATION ${OVRA_INSTALL_CMAKEDIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/ovraConfigVersion.cmake
                                  COMPATIBILITY SameMinorVersion)
+# ovra_discover_tests() comes with the package, for projects whose tests run under ovra::runner.
 install(FILES ${PROJECT_BINARY_DIR}/ovraConfig.cmake ${PROJECT_BINARY_DIR}/ovraConfigVersion.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/OvraDiscoverTests.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/OvraDiscoverTestsScript.cmake
         DESTINATION ${OVRA_INSTALL_CMAKEDIR})
