@@ -7,15 +7,6 @@ target_compile_options(ovra_build_flags INTERFACE
   # Source locations recorded by failed checks are reported relative to the repository root.
   "-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=")
 
-# {fmt} compiled into each object (its header-only mode) rather than loaded from libfmt.so: the executables
-# then need no shared library but the C library's, and libfmt.so, still named by fmt::fmt, is dropped at
-# link time as unneeded.
-option(OVRA_FMT_HEADER_ONLY "Use {fmt} in its header-only mode" ON)
-if(OVRA_FMT_HEADER_ONLY)
-  target_compile_definitions(ovra_build_flags INTERFACE FMT_HEADER_ONLY=1)
-  target_link_options(ovra_build_flags INTERFACE LINKER:--as-needed)
-endif()
-
 # ovra_trivial_test and ovra_deep_check link the C++ runtime statically: loading and relocating
 # libstdc++.so was most of what is left of their start-up. The sanitizer presets turn this off, since their
 # runtimes replace operator new and delete, which a static libstdc++ would shadow.

@@ -1,5 +1,7 @@
 # Every dependency comes from the distribution's packages (scripts/install-deps.sh installs them).
 find_package(fmt 9 REQUIRED)
+# The project's own targets format through ovra_fmt (fmt_archive/); what is installed names fmt::fmt.
+set(OVRA_FMT "$<BUILD_INTERFACE:ovra_fmt>" "$<INSTALL_INTERFACE:fmt::fmt>")
 find_package(Threads REQUIRED)
 
 # OpenBLAS: Debian's serial build (libopenblas-serial-dev), which keeps its header and libraries in a folder
