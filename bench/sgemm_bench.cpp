@@ -5,8 +5,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <cblas.h>
 
+#include "ovra/trivial_test/cblas.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 
 namespace {

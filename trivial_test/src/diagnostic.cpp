@@ -9,9 +9,9 @@
 #include <cstring>
 #include <utility>
 
-#include <cblas.h>
 #include <fmt/format.h>
 
+#include "ovra/trivial_test/cblas.hpp"
 #include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::diagnostic {
