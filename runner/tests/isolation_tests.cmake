@@ -10,6 +10,6 @@ target_compile_definitions(ovra_runner_isolation_tests PRIVATE
   OVRA_RUNNER_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
   OVRA_RUNNER_ISOLATION_DEMO="$<TARGET_FILE:ovra_runner_isolation_demo>")
 add_dependencies(ovra_runner_isolation_tests ovra_runner_isolation_demo)
-target_link_libraries(ovra_runner_isolation_tests PRIVATE ovra_test_support GTest::gtest_main ovra_fmt
+target_link_libraries(ovra_runner_isolation_tests PRIVATE ovra_test_support ovra_fmt
                       $<BUILD_INTERFACE:ovra_build_flags>)
-gtest_discover_tests(ovra_runner_isolation_tests DISCOVERY_MODE PRE_TEST)
+ovra_unit_tests(ovra_runner_isolation_tests)
