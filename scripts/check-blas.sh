@@ -57,7 +57,7 @@ for vendor in "${vendors[@]}"; do
     else
         choice=(-DOVRA_BLAS=system "-DBLA_VENDOR=$vendor")
     fi
-    if ! configured=$(cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DOVRA_BUILD_TESTS=OFF \
+    if ! configured=$(cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOVRA_BUILD_TESTS=OFF \
             -DOVRA_BUILD_BENCHMARKS=OFF "${choice[@]}" 2>&1); then
         echo "$vendor: cannot configure: $(printf '%s\n' "$configured" | grep -m1 -i error || true)"
         failed=1

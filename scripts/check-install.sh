@@ -14,11 +14,11 @@ cmake --build --preset release >/dev/null
 cmake --install build/release --prefix "$prefix" >/dev/null
 "$prefix/bin/ovra_trivial_test" -q >/dev/null
 "$prefix/bin/ovra_deep_check" -q >/dev/null
-cmake -S examples/consumer -B "$consumer_build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake -S examples/consumer -B "$consumer_build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$consumer_build" >/dev/null
 "$consumer_build/ovra_consumer"
 
-cmake -S examples/harness -B "$harness_build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake -S examples/harness -B "$harness_build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$harness_build" >/dev/null
 harness_status=0
 ctest --test-dir "$harness_build" >"$harness_build/ctest.log" 2>&1 || harness_status=$?

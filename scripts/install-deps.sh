@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [--fuzz] [--bench-tools]   (--bench-tools: hyperfine and valgrind)
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libopenblas-serial-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev
+packages=(g++ cmake make ninja-build libopenblas-serial-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev
           libgcc-12-dev libtinyxml2-dev)
 for option in "$@"; do
     case "$option" in

@@ -1,7 +1,8 @@
 # Configures the discovery fixture (CMakeLists.txt beside this file) against DEMO, runs its CTest and checks
-# each registered test's outcome. Inputs: DEMO, OVRA_CMAKE_DIR, WORK (a scratch folder).
+# each registered test's outcome. Inputs: DEMO, OVRA_CMAKE_DIR, WORK (a scratch folder), GENERATOR (the
+# outer build's).
 file(REMOVE_RECURSE "${WORK}")
-execute_process(COMMAND "${CMAKE_COMMAND}" -S "${CMAKE_CURRENT_LIST_DIR}" -B "${WORK}" "-DDEMO=${DEMO}"
+execute_process(COMMAND "${CMAKE_COMMAND}" -S "${CMAKE_CURRENT_LIST_DIR}" -B "${WORK}" -G "${GENERATOR}" "-DDEMO=${DEMO}"
                         "-DOVRA_CMAKE_DIR=${OVRA_CMAKE_DIR}"
                 RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE errors)
 if(NOT status EQUAL 0)
