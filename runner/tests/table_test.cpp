@@ -22,6 +22,7 @@ constexpr std::array unrunnable{test_case("t::a", passes), TestDescriptor{.name 
 // The checks a static table can make while compiling.
 static_assert(!table_fault(sound));
 static_assert(table_fault(doubled).has_value());
+static_assert(std::holds_alternative<MissingFunction>(*table_fault(unrunnable)));
 
 struct FaultCase {
     std::span<const TestDescriptor> table;

@@ -79,11 +79,21 @@ struct MissingFunction {
 };
 using TableFault = std::variant<DuplicateName, MissingFunction>;
 
+// Whether a table line has no function to run. Under AddressSanitizer or the null check of
+// UndefinedBehaviorSanitizer the compiler will not fold a function's address against null while compiling, so
+// there only a null pointer itself counts as missing; a function's address never is.
+constexpr bool lacks_function(const TestDescriptor& test) {
+    if consteval {
+        return __builtin_constant_p(test.function == nullptr) && test.function == nullptr;
+    }
+    return test.function == nullptr;
+}
+
 // The first fault of `table` in its order, if any. The runner refuses a faulty table before it runs anything;
 // a table that is a constant expression can be checked while compiling, as above.
 constexpr std::optional<TableFault> table_fault(std::span<const TestDescriptor> table) {
     for (std::size_t index = 0; index < table.size(); ++index) {
-        if (table[index].function == nullptr) {
+        if (lacks_function(table[index])) {
             return MissingFunction{table[index].name};
         }
         for (std::size_t earlier = 0; earlier < index; ++earlier) {
