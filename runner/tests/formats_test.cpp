@@ -15,16 +15,13 @@
 namespace ovra_runner::testing {
 namespace {
 
-Status passes() {
-    return {};
-}
 
 Status prints_and_passes() {
     println("tab\there \x01");
     return {};
 }
 
-Status fails_a_check() {
+Status fails_an_expected_check() {
     check(false, "expected failure");
     return {};
 }
@@ -152,7 +149,7 @@ TEST(TerseFormat, CutsLongRunsOfMarksWithProgress) {
 
 TEST(TerseFormat, EndsAShortLineBeforeAFailure) {
     const std::array table{TestDescriptor{.name = "a", .function = passes},
-                           TestDescriptor{.name = "b", .function = fails_a_check},
+                           TestDescriptor{.name = "b", .function = fails_an_expected_check},
                            TestDescriptor{.name = "c", .function = passes}};
     const RunOutput output =
         run_table(table, {"--format", "terse", "--test-threads", "1", "--color", "always"});
@@ -188,7 +185,7 @@ TEST(IgnoreMessage, ShowsInEveryFormatThatHasAPlaceForIt) {
 }
 
 const std::array expected_to_fail{
-    TestDescriptor{.name = "p::fails_as_expected", .should_panic = true, .function = fails_a_check},
+    TestDescriptor{.name = "p::fails_as_expected", .should_panic = true, .function = fails_an_expected_check},
     TestDescriptor{.name = "p::passes_unexpectedly", .should_panic = true, .function = passes}};
 
 TEST(ShouldPanic, PassesOnlyWhenTheTestFails) {

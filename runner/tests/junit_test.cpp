@@ -17,11 +17,8 @@
 namespace ovra_runner::testing {
 namespace {
 
-Status passes() {
-    return {};
-}
 
-Status fails_a_check() {
+Status fails_a_check_on_two_lines() {
     check(false, "the check failed\nwith a second line");
     return {};
 }
@@ -41,7 +38,7 @@ Status prints_invalid_text() {
 }
 
 constexpr std::array table{test_case("j::a_passes", passes),
-                           test_case("j::b_fails_a_check", fails_a_check),
+                           test_case("j::b_fails_a_check", fails_a_check_on_two_lines),
                            test_case("j::c_returns_an_error", returns_an_error),
                            test_case("j::d_throws", throws),
                            ignored(test_case("j::e_ignored_with_reason", passes), "flaky <today> & \"then\""),

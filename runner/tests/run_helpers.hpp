@@ -12,6 +12,10 @@
 
 namespace ovra_runner::testing {
 
+inline Status passes() {
+    return {};
+}
+
 struct RunOutput {
     int status = -1;
     std::string out;

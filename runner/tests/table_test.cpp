@@ -11,9 +11,6 @@
 namespace ovra_runner::testing {
 namespace {
 
-Status passes() {
-    return {};
-}
 
 constexpr std::array sound{test_case("t::a", passes), ignored(test_case("t::b", passes), "not now")};
 constexpr std::array doubled{test_case("t::a", passes), test_case("t::b", passes), test_case("t::a", passes)};
