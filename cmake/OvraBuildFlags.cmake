@@ -3,7 +3,7 @@
 add_library(ovra_build_flags INTERFACE)
 
 target_compile_options(ovra_build_flags INTERFACE
-  -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion
+  -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Winvalid-pch
   # Source locations recorded by failed checks are reported relative to the repository root.
   "-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=")
 

@@ -1,28 +1,19 @@
 # ovra_unit_tests(TARGET): what every GoogleTest executable of the project gets, in one place: GoogleTest's
 # main, one CTest test per test case, the common headers precompiled, and its own code compiled with -O1
 # where the build optimises (the libraries it tests keep their flags). The tests' objects are most of a cold
-# build's time, most of it spent parsing GoogleTest and optimising what runs once. The headers are
-# precompiled once for all the executables, by a library of their own that shares their flags; a
-# precompiled header that the compiler would not use is a warning (-Winvalid-pch), an error in CI.
+# build's time, most of it spent parsing GoogleTest and optimising what runs once; each executable is
+# compiled in unity batches, so that GoogleTest's templates are instantiated once per batch.
 include_guard(GLOBAL)
+include(OvraPrecompiledHeaders)
 
-function(ovra_unit_test_flags target)
-  target_compile_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O1> -Winvalid-pch)
-endfunction()
+set(ovra_unit_test_options $<$<NOT:$<CONFIG:Debug>>:-O1>)
+ovra_precompiled_header_set(ovra_unit_test_headers LIBRARIES GTest::gtest ${OVRA_FMT} OPTIONS ${ovra_unit_test_options}
+  HEADERS <gtest/gtest.h> <fmt/format.h> <algorithm> <array> <chrono> <expected> <functional> <optional> <span>
+          <string> <string_view> <variant> <vector>)
 
 function(ovra_unit_tests target)
-  if(NOT TARGET ovra_unit_test_headers)
-    set(source "${PROJECT_BINARY_DIR}/ovra_unit_test_headers.cpp")
-    file(CONFIGURE OUTPUT "${source}" CONTENT "// Compiled only to precompile the unit tests' headers.\n")
-    add_library(ovra_unit_test_headers OBJECT "${source}")
-    target_link_libraries(ovra_unit_test_headers PRIVATE GTest::gtest ${OVRA_FMT} ovra_build_flags)
-    ovra_unit_test_flags(ovra_unit_test_headers)
-    target_precompile_headers(ovra_unit_test_headers PRIVATE
-      <gtest/gtest.h> <fmt/format.h> <algorithm> <array> <chrono> <expected> <functional> <optional> <span>
-      <string> <string_view> <variant> <vector>)
-  endif()
   target_link_libraries(${target} PRIVATE GTest::gtest_main)
-  ovra_unit_test_flags(${target})
+  target_compile_options(${target} PRIVATE ${ovra_unit_test_options})
   target_precompile_headers(${target} REUSE_FROM ovra_unit_test_headers)
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST)
