@@ -234,9 +234,13 @@ std::expected<ChildRun, std::string> run_in_child(const ChildRequest& request) {
     spawn_request.program = "/proc/self/exe";
     spawn_request.arguments = {std::string(request.program_name)};
     spawn_request.environment = child_environment(request.test_name);
-    const ChildStream output =
-        request.capture ? ChildStream{child_stream::Pipe{}} : ChildStream{child_stream::Inherit{}};
-    spawn_request.streams = {child_stream::Null{}, output, output};
+    // Output is this process's own unless captured (a stream is this process's own by default). Assigned in
+    // place: a copied stream made GCC 12 warn, wrongly, of an uninitialised string.
+    spawn_request.streams[0] = child_stream::Null{};
+    if (request.capture) {
+        spawn_request.streams[1] = child_stream::Pipe{};
+        spawn_request.streams[2] = child_stream::Pipe{};
+    }
     // Its own group, so that whatever it starts is ended with it; and a signal state of its own rather than
     // this thread's, which holds the ending signals while it spawns.
     spawn_request.own_process_group = true;
