@@ -43,21 +43,33 @@ void count_bytes(benchmark::State& state) {
                             static_cast<std::int64_t>(image_bytes));
 }
 
-void pack(benchmark::State& state, std::uint64_t slice_bytes) {
-    const ovra_package::Binding binding = binding_of_slices(slice_bytes);
+// Packs `binding` into a fresh image once per iteration; false when packing failed (the run is then
+// skipped and counts nothing).
+bool pack_fresh_images(benchmark::State& state, const ovra_package::Binding& binding) {
     for (auto _ : state) {
         ovra_runner::Result<ovra_tests::PackedImage> image = ovra_tests::packed_binding(binding, tile_value);
         if (!image) {
             state.SkipWithError(image.error().message.c_str());
-            return;
+            return false;
         }
         benchmark::DoNotOptimize(image->data());
         benchmark::ClobberMemory();
     }
-    count_bytes(state);
+    return true;
+}
+
+void pack(benchmark::State& state, std::uint64_t slice_bytes) {
+    if (pack_fresh_images(state, binding_of_slices(slice_bytes))) {
+        count_bytes(state);
+    }
 }
 
 constexpr std::uint64_t element_slices = 128;
+
+void count_element_slices(benchmark::State& state) {
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(element_slices));
+}
 
 // The element step without its first element taken ahead of the loop: the plain form that
 // packing_detail::store_slice is measured against.
@@ -95,23 +107,13 @@ void store_element_slices(benchmark::State& state, Store store) {
         benchmark::DoNotOptimize(image.data());
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(element_slices));
+    count_element_slices(state);
 }
 
 void BM_PackedBindingOneElementSlices(benchmark::State& state) {
-    const ovra_package::Binding binding = binding_of_slices(2, 2 * element_slices);
-    for (auto _ : state) {
-        ovra_runner::Result<ovra_tests::PackedImage> image = ovra_tests::packed_binding(binding, tile_value);
-        if (!image) {
-            state.SkipWithError(image.error().message.c_str());
-            return;
-        }
-        benchmark::DoNotOptimize(image->data());
-        benchmark::ClobberMemory();
+    if (pack_fresh_images(state, binding_of_slices(2, 2 * element_slices))) {
+        count_element_slices(state);
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(element_slices));
 }
 void BM_StoreSliceOneElement(benchmark::State& state) {
     store_element_slices(state,
