@@ -392,25 +392,23 @@ Status bounded_draws_are_uniform() {
     constexpr double bound_5 = 30.9;   // five
     constexpr double bound_23 = 64.0;  // twenty-three
 
-    std::array<std::uint64_t, 3> thirds{};
-    std::array<std::uint64_t, 3> residues{};
-    for (int draw = 0; draw < draws; ++draw) {
-        const std::uint32_t value = random.u32(half_open<std::uint32_t>(0, 0xC0000000U));
-        ++thirds[value >> 30];
-        ++residues[value % 3];
-    }
-    check_even(thirds, bound_2, "u32 draws over [0, 3 x 2^30) by thirds of the range");
-    check_even(residues, bound_2, "u32 draws over [0, 3 x 2^30) by residue modulo 3");
-
-    thirds = {};
-    residues = {};
-    for (int draw = 0; draw < draws; ++draw) {
-        const std::uint64_t value = random.usize(half_open<std::uint64_t>(0, 0xC000000000000000ULL));
-        ++thirds[value >> 62];
-        ++residues[value % 3];
-    }
-    check_even(thirds, bound_2, "usize draws over [0, 3 x 2^62) by thirds of the range");
-    check_even(residues, bound_2, "usize draws over [0, 3 x 2^62) by residue modulo 3");
+    // Draws over [0, 3 x 2^shift), counted by thirds of the range and by residue modulo 3.
+    const auto check_thirds_and_residues = [&](auto draw_one, int shift, std::string_view what) {
+        std::array<std::uint64_t, 3> thirds{};
+        std::array<std::uint64_t, 3> residues{};
+        for (int draw = 0; draw < draws; ++draw) {
+            const auto value = draw_one();
+            ++thirds[value >> shift];
+            ++residues[value % 3];
+        }
+        check_even(thirds, bound_2, fmt::format("{} by thirds of the range", what));
+        check_even(residues, bound_2, fmt::format("{} by residue modulo 3", what));
+    };
+    check_thirds_and_residues([&] { return random.u32(half_open<std::uint32_t>(0, 0xC0000000U)); }, 30,
+                              "u32 draws over [0, 3 x 2^30)");
+    check_thirds_and_residues(
+        [&] { return random.usize(half_open<std::uint64_t>(0, 0xC000000000000000ULL)); }, 62,
+        "usize draws over [0, 3 x 2^62)");
 
     std::array<std::uint64_t, 24> values{};
     for (int draw = 0; draw < 24 * 1000; ++draw) {
