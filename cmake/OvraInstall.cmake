@@ -1,6 +1,6 @@
 # Installs the libraries other projects link (headers, archives and a package config exporting
-# ovra::codegen, ovra::package and ovra::runner, with ovra_discover_tests()), and the self-checks ovra_trivial_test and ovra_deep_check;
-# the layout inspector installs itself.
+# ovra::codegen, ovra::package and ovra::runner, with ovra_discover_tests()), and the self-checks
+# ovra_trivial_test and ovra_deep_check; the layout inspector installs itself.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
