@@ -6,7 +6,7 @@
 // The input is split into arguments at NUL bytes. A log file named on the command line is created for real,
 // so every name that could reach `--logfile` is replaced by /dev/null first: the fuzzer must not create or
 // truncate files wherever its bytes point. An empty name is kept, since opening it fails harmlessly and
-// reaches the runner's error path.
+// reaches the runner's error path. A command line that asks for isolation is parsed but not run.
 
 #include <algorithm>
 #include <chrono>
@@ -119,6 +119,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (const auto* plan = std::get_if<ovra_runner::RunPlan>(&*parsed)) {
             require(!plan->logfile || plan->logfile->empty() || *plan->logfile == harmless_log,
                     "a log file name escaped the fuzz target's defusing", shown);
+            // An isolated run starts this executable again for each test, and this one is no test program:
+            // each child would fuzz on its own and never end. The plan above is the one the run would follow.
+            if (std::holds_alternative<ovra_runner::Isolated>(plan->strategy)) {
+                return 0;
+            }
         }
     }
 
