@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "ovra/deep_check/concurrency_checks.hpp"
 #include "ovra/deep_check/generator_checks.hpp"
 #include "ovra/deep_check/packing_checks.hpp"
 #include "ovra/deep_check/sgemm_checks.hpp"
@@ -12,7 +13,7 @@ namespace ovra_tests::deep {
 
 namespace {
 
-constexpr std::array<TestDescriptor, 16> table{{
+constexpr std::array<TestDescriptor, 17> table{{
     located_test("deep::diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns",
                  test_locations::exhaustive_matrix_index_counts_batches_rows_and_columns,
                  &diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns),
@@ -22,6 +23,9 @@ constexpr std::array<TestDescriptor, 16> table{{
     located_test("deep::diagnostic::tests::exhaustive_small_integer_products_are_exact",
                  test_locations::exhaustive_small_integer_products_are_exact,
                  &diagnostic::tests::exhaustive_small_integer_products_are_exact),
+    located_test("deep::diagnostic::tests::randomized_concurrent_products_equal_products_alone",
+                 test_locations::randomized_concurrent_products_equal_products_alone,
+                 &diagnostic::tests::randomized_concurrent_products_equal_products_alone),
     located_test("deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
                  test_locations::randomized_integer_products_up_to_64_are_exact,
                  &diagnostic::tests::randomized_integer_products_up_to_64_are_exact),

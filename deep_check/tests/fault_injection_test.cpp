@@ -10,6 +10,7 @@
 
 #include "ovra/codegen/storage_coordinates.hpp"
 #include "ovra/codegen/storage_error_text.hpp"
+#include "ovra/deep_check/concurrency_checks.hpp"
 #include "ovra/deep_check/generator_checks.hpp"
 #include "ovra/deep_check/packing_checks.hpp"
 #include "ovra/deep_check/registry.hpp"
@@ -151,6 +152,39 @@ Status sgemm_without_checks(std::span<const float> left, std::span<const float> 
     return {};
 }
 
+// A plain product with a CBLAS's signature: safe from any number of threads, but the check is told that its
+// calls must take turns.
+void plain_sgemm(CBLAS_ORDER, CBLAS_TRANSPOSE transpose_left, CBLAS_TRANSPOSE transpose_right, int rows,
+                 int columns, int inner, float alpha, const float* left, int left_stride, const float* right,
+                 int right_stride, float, float* output, int output_stride) {
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            float sum = 0.0F;
+            for (int k = 0; k < inner; ++k) {
+                const float a =
+                    transpose_left == CblasTrans ? left[k * left_stride + row] : left[row * left_stride + k];
+                const float b = transpose_right == CblasTrans ? right[column * right_stride + k]
+                                                              : right[k * right_stride + column];
+                sum += a * b;
+            }
+            output[row * output_stride + column] = alpha * sum;
+        }
+    }
+}
+constexpr ovra_tests::diagnostic::Cblas plain_cblas_taking_turns{plain_sgemm, true, false};
+
+// Lets every call into the library at once, whatever the library needs.
+Status sgemm_without_turns(const ovra_tests::diagnostic::Cblas& blas, std::span<const float> left,
+                           std::span<const float> right, std::span<float> output, std::uint32_t rows,
+                           std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
+                           std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
+    ovra_tests::diagnostic::Cblas unguarded = blas;
+    unguarded.serialised = false;
+    return ovra_tests::diagnostic::host_sgemm_through(unguarded, left, right, output, rows, columns, inner,
+                                                      left_stride, right_stride, transpose_left,
+                                                      transpose_right);
+}
+
 std::size_t batch_without_rows(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
                                std::uint32_t column, bool transpose) {
     const std::size_t columns = shape.back();
@@ -263,6 +297,11 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
         {"deep::diagnostic::tests::exhaustive_small_integer_products_are_exact",
          [] { return small_integer_products_are_exact(faulty_sgemm<alpha_slightly_off>); },
          "element (0, 0) is"},
+        {"deep::diagnostic::tests::randomized_concurrent_products_equal_products_alone",
+         [] {
+             return concurrent_products_equal_products_alone(sgemm_without_turns, plain_cblas_taking_turns);
+         },
+         "inside a library whose calls must take turns at once"},
         {"deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
          [] { return integer_products_up_to_64_are_exact(faulty_sgemm<last_element_off_beyond_16_rows>); },
          "64 x 64 x 64 (rows x inner x columns)"},

@@ -1,5 +1,6 @@
 #include "ovra/trivial_test/diagnostic.hpp"
 
+#include <dlfcn.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 
@@ -7,12 +8,18 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <string_view>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "ovra/trivial_test/cblas.hpp"
 #include "ovra/trivial_test/runner_vocabulary.hpp"
+
+#if defined(OVRA_BLAS_OPENBLAS)
+extern "C" char* openblas_get_config();
+#endif
 
 namespace ovra_tests::diagnostic {
 
@@ -70,7 +77,6 @@ constexpr bool readable(std::size_t elements, std::uint64_t rows, std::uint64_t 
     return {};
 }
 
-#if defined(OVRA_BLAS_OPENBLAS)
 // OpenBLAS maps a work buffer of 128 MiB the first time a thread needs one (and keeps it for later products)
 // and, when the system refuses the mapping, tries again for ever. Under an address-space limit
 // (`ulimit -v`) a thread's first product makes sure that such a mapping can be made now, so that a limit too
@@ -91,21 +97,55 @@ thread_local bool blas_work_buffer_checked = false;
     void* const probe = ::mmap(nullptr, blas_work_buffer_bytes, PROT_NONE,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (probe == MAP_FAILED) {
-        return std::unexpected(make_error(fmt::format(
-            "host GEMM: OpenBLAS cannot map its {} MiB work buffer: {}", blas_work_buffer_bytes >> 20,
-            std::strerror(errno))));
+        return std::unexpected(
+            make_error(fmt::format("host GEMM: OpenBLAS cannot map its {} MiB work buffer: {}",
+                                   blas_work_buffer_bytes >> 20, std::strerror(errno))));
     }
     ::munmap(probe, blas_work_buffer_bytes);
     blas_work_buffer_checked = true;
     return {};
 }
-#endif
+
+// Held around each call into a library whose calls must take turns.
+std::mutex blas_turn;
 
 }  // namespace
+
+Cblas describe_cblas(CblasSgemm sgemm, CblasVendor vendor, std::string_view openblas_config) {
+    switch (vendor) {
+        case CblasVendor::OpenBlas:
+            return {sgemm, openblas_config.find("SINGLE_THREADED") != std::string_view::npos, true};
+        case CblasVendor::Blis:
+            return {sgemm, false, false};
+        case CblasVendor::Other:
+            break;
+    }
+    return {sgemm, true, false};
+}
+
+const Cblas& linked_cblas() {
+#if defined(OVRA_BLAS_OPENBLAS)
+    static const Cblas linked = describe_cblas(&cblas_sgemm, CblasVendor::OpenBlas, openblas_get_config());
+#else
+    // A BLIS linked as a shared library makes its own version function visible.
+    static const Cblas linked = describe_cblas(
+        &cblas_sgemm, ::dlsym(RTLD_DEFAULT, "bli_info_get_version_str") != nullptr ? CblasVendor::Blis
+                                                                                   : CblasVendor::Other);
+#endif
+    return linked;
+}
 
 Status host_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
                   std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
                   std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
+    return host_sgemm_through(linked_cblas(), left, right, output, rows, columns, inner, left_stride,
+                              right_stride, transpose_left, transpose_right);
+}
+
+Status host_sgemm_through(const Cblas& blas, std::span<const float> left, std::span<const float> right,
+                          std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                          std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
+                          bool transpose_left, bool transpose_right) {
     // CBLAS takes signed 32-bit extents; one that does not fit ends the call.
     if (!std::in_range<std::int32_t>(rows) || !std::in_range<std::int32_t>(columns) ||
         !std::in_range<std::int32_t>(inner) || !std::in_range<std::int32_t>(left_stride) ||
@@ -136,18 +176,20 @@ Status host_sgemm(std::span<const float> left, std::span<const float> right, std
         return unreadable_operand("right", right.size(), right_rows, right_columns, right_stride);
     }
 
-#if defined(OVRA_BLAS_OPENBLAS)
-    if (!blas_work_buffer_checked && address_space_limited()) [[unlikely]] {
+    if (blas.maps_work_buffer && !blas_work_buffer_checked && address_space_limited()) [[unlikely]] {
         if (Status checked = check_blas_work_buffer(); !checked) {
             return checked;
         }
     }
-#endif
+    std::unique_lock turn(blas_turn, std::defer_lock);
+    if (blas.serialised) {
+        turn.lock();
+    }
     const auto n = static_cast<std::int32_t>(columns);
-    cblas_sgemm(CblasRowMajor, transpose_left ? CblasTrans : CblasNoTrans,
-                transpose_right ? CblasTrans : CblasNoTrans, static_cast<std::int32_t>(rows), n,
-                static_cast<std::int32_t>(inner), 1.0F, left.data(), static_cast<std::int32_t>(left_stride),
-                right.data(), static_cast<std::int32_t>(right_stride), 0.0F, output.data(), n);
+    blas.sgemm(CblasRowMajor, transpose_left ? CblasTrans : CblasNoTrans,
+               transpose_right ? CblasTrans : CblasNoTrans, static_cast<std::int32_t>(rows), n,
+               static_cast<std::int32_t>(inner), 1.0F, left.data(), static_cast<std::int32_t>(left_stride),
+               right.data(), static_cast<std::int32_t>(right_stride), 0.0F, output.data(), n);
     return {};
 }
 

@@ -1,6 +1,9 @@
 // The one CBLAS function the host product calls, declared as the CBLAS interface fixes it (32-bit integers),
-// so that every vendor's library links, whatever its own header is called and wherever it lies.
+// so that every vendor's library links, whatever its own header is called and wherever it lies; and what
+// the product needs to know of the library it calls.
 #pragma once
+
+#include <string_view>
 
 extern "C" {
 
@@ -12,3 +15,30 @@ void cblas_sgemm(CBLAS_ORDER order, CBLAS_TRANSPOSE transpose_left, CBLAS_TRANSP
                  int right_stride, float beta, float* output, int output_stride);
 
 }  // extern "C"
+
+namespace ovra_tests::diagnostic {
+
+using CblasSgemm = decltype(&cblas_sgemm);
+
+// A CBLAS library as the host product calls it.
+struct Cblas {
+    CblasSgemm sgemm = nullptr;
+    // Calls must take turns: the library hands its work buffers out without a lock, so two products
+    // computed at once can share one and both come out wrong.
+    bool serialised = true;
+    // OpenBLAS maps a 128 MiB work buffer the first time a thread computes, and retries for ever when the
+    // system refuses the mapping.
+    bool maps_work_buffer = false;
+};
+
+enum class CblasVendor { OpenBlas, Blis, Other };
+
+// How to call `sgemm` of a library from `vendor`. OpenBLAS says how it was built in openblas_get_config()
+// (`openblas_config`): its serial build ("SINGLE_THREADED") is the one that takes no lock. BLIS is safe for
+// concurrent calls; of any other library nothing says so, and its calls take turns.
+Cblas describe_cblas(CblasSgemm sgemm, CblasVendor vendor, std::string_view openblas_config = {});
+
+// The CBLAS this executable was linked with.
+const Cblas& linked_cblas();
+
+}  // namespace ovra_tests::diagnostic
