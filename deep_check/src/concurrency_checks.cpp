@@ -13,6 +13,7 @@
 
 #include <fmt/format.h>
 
+#include "ovra/deep_check/cblas_under_check.hpp"
 #include "ovra/deep_check/check_that.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/rng.hpp"
@@ -195,7 +196,7 @@ Status concurrent_products_equal_products_alone(SgemmThroughFunction sgemm_throu
 
 Status randomized_concurrent_products_equal_products_alone() {
     return concurrent_products_equal_products_alone(ovra_tests::diagnostic::host_sgemm_through,
-                                                    ovra_tests::diagnostic::linked_cblas());
+                                                    cblas_under_check().cblas);
 }
 
 }  // namespace ovra_tests::deep::diagnostic::tests
