@@ -3,6 +3,7 @@
 // shown by running ovra_deep_check itself.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <functional>
 #include <limits>
 #include <string>
@@ -10,14 +11,17 @@
 
 #include "ovra/codegen/storage_coordinates.hpp"
 #include "ovra/codegen/storage_error_text.hpp"
+#include "ovra/deep_check/blocking_checks.hpp"
 #include "ovra/deep_check/concurrency_checks.hpp"
 #include "ovra/deep_check/generator_checks.hpp"
+#include "ovra/deep_check/kernel_sweep.hpp"
 #include "ovra/deep_check/packing_checks.hpp"
 #include "ovra/deep_check/registry.hpp"
 #include "ovra/deep_check/sgemm_checks.hpp"
 #include "ovra/deep_check/storage_checks.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/packing.hpp"
+#include "stand_in_cblas.hpp"
 
 namespace ovra_tests::deep {
 namespace {
@@ -185,6 +189,35 @@ Status sgemm_without_turns(const ovra_tests::diagnostic::Cblas& blas, std::span<
                                                       transpose_right);
 }
 
+// A later block of 256 of the inner extent that overwrites the sum instead of adding to it.
+float later_block_overwrites(std::span<const float> row, std::span<const float> column) {
+    const std::size_t last = row.size() > 256 ? (row.size() - 1) / 256 * 256 : 0;
+    return stand_in::in_order(row.subspan(last), column.subspan(last));
+}
+
+// Past 1,024 terms, the factors cut to bfloat16's 8 significant bits: small integers stay exact.
+float factors_cut_to_bfloat16_past_1024(std::span<const float> row, std::span<const float> column) {
+    const auto cut = [](float value) {
+        return std::bit_cast<float>(std::bit_cast<std::uint32_t>(value) & 0xFFFF0000U);
+    };
+    float sum = 0.0F;
+    for (std::size_t k = 0; k < row.size(); ++k) {
+        sum += row.size() > 1024 ? cut(row[k]) * cut(column[k]) : row[k] * column[k];
+    }
+    return sum;
+}
+
+// The kernel sweep over a stand-in OpenBLAS that is wrong past 1,024 columns under its kernel Penryn.
+Status sweep_with_a_wrong_kernel() {
+    const Result<CblasLibrary> stand_in = load_cblas(OVRA_FAKE_OPENBLAS);
+    if (!stand_in) {
+        return std::unexpected(stand_in.error());
+    }
+    constexpr std::array<std::string_view, 1> names{"Penryn"};
+    return diagnostic::tests::sgemm_checks_pass_under_every_kernel(
+        {OVRA_DEEP_CHECK, &*stand_in, names, std::chrono::seconds(120)});
+}
+
 std::size_t batch_without_rows(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
                                std::uint32_t column, bool transpose) {
     const std::size_t columns = shape.back();
@@ -286,12 +319,21 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
     const auto amp = codegen::amp_matrix_coordinates;
     const auto right = codegen::right_matrix_coordinates;
     const std::vector<FaultCase> cases = {
+        {"deep::diagnostic::tests::exhaustive_integer_products_past_the_blocking_sizes_are_exact",
+         [] {
+             return integer_products_past_the_blocking_sizes_are_exact(
+                 stand_in::through<stand_in::product<later_block_overwrites>>);
+         },
+         "1025 x 1040 x 3 (rows x inner x columns)"},
         {"deep::diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns",
          [] {
              return matrix_index_counts_batches_rows_and_columns(batch_without_rows,
                                                                  ovra_tests::diagnostic::product);
          },
          "matrix_index of [7, 2, 1], batch 1, (0, 0) is 1, not 2"},
+        {"deep::diagnostic::tests::exhaustive_sgemm_checks_pass_under_every_kernel",
+         sweep_with_a_wrong_kernel,
+         "Penryn: exhaustive_integer_products_past_the_blocking_sizes_are_exact: 2 x 1089 x 1032"},
         {"deep::diagnostic::tests::exhaustive_sgemm_refuses_arguments_at_their_limits",
          [] { return sgemm_refuses_arguments_at_their_limits(sgemm_without_checks); }, ": accepted"},
         {"deep::diagnostic::tests::exhaustive_small_integer_products_are_exact",
@@ -305,6 +347,12 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
         {"deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
          [] { return integer_products_up_to_64_are_exact(faulty_sgemm<last_element_off_beyond_16_rows>); },
          "64 x 64 x 64 (rows x inner x columns)"},
+        {"deep::diagnostic::tests::randomized_long_sums_keep_their_precision",
+         [] {
+             return long_sums_keep_their_precision(
+                 stand_in::through<stand_in::product<factors_cut_to_bfloat16_past_1024>>);
+         },
+         "24 x 1105 x 42 (rows x inner x columns)"},
         {"deep::diagnostic::tests::randomized_real_products_match_a_scalar_reference",
          [] {
              return real_products_match_a_scalar_reference(faulty_sgemm<first_element_off_by_a_thousandth>);
