@@ -152,13 +152,13 @@ std::vector<ChildResult> run_children(std::span<const ChildRun> runs, std::size_
         }
         const Clock::time_point now = Clock::now();
         std::erase_if(running, [&](Running& child) {
-            std::optional<ChildEnd> end;
-            if (child.output < 0) {
-                end = reaped(child.pid, WNOHANG);
-            } else if (now >= child.deadline) {
+            std::optional<ChildEnd> end = child.output < 0 ? reaped(child.pid, WNOHANG) : std::nullopt;
+            if (!end && now >= child.deadline) {
                 ::kill(child.pid, SIGKILL);
                 static_cast<void>(reaped(child.pid, 0));
-                ::close(child.output);
+                if (child.output >= 0) {
+                    ::close(child.output);
+                }
                 end = child_end::TimedOut{};
             }
             if (end) {
