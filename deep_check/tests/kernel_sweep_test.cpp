@@ -53,8 +53,11 @@ TEST(KernelSweep, GivesEveryNameItsVerdictAndFailsOnlyOnRealFailures) {
 
 TEST(KernelSweep, FailsAKernelStillRunningAtItsTimeLimit) {
     constexpr std::array<std::string_view, 1> hangs{"Nehalem"};
-    EXPECT_EQ(sweep(hangs, std::chrono::seconds(1)).failures,
-              std::vector<std::string>{"Nehalem: did not finish within 1 s"});
+    const std::vector<std::string> failures = sweep(hangs, std::chrono::seconds(2)).failures;
+    ASSERT_EQ(failures.size(), 1U);
+    // Its check hangs; on a machine slow enough, its probe may be what the limit stops.
+    EXPECT_TRUE(failures[0].starts_with("Nehalem: ")) << failures[0];
+    EXPECT_TRUE(failures[0].ends_with("did not finish within 2 s")) << failures[0];
 }
 
 TEST(KernelSweep, FailsAKernelWhoseChildCannotStart) {
