@@ -1,5 +1,7 @@
 #include "ovra/deep_check/sgemm_calls.hpp"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -12,23 +14,24 @@ namespace ovra_tests::deep::diagnostic::tests::calls {
 
 namespace {
 
-// The logical rows of a stored operand, `count` of them, each `length` long, one after another: element k of
-// row i is stored at (k, i) when `transposed` and at (i, k) otherwise.
+// The logical rows of a stored operand, `count` of them, each `length` long, one after another in `buffer`:
+// element k of row i is stored at (k, i) when `transposed` and at (i, k) otherwise.
 template <class Value>
-void gather_rows(std::vector<Value>& rows, std::span<const float> stored, std::uint32_t stride,
-                 bool transposed, std::uint32_t count, std::uint32_t length) {
-    reuse(rows, std::size_t{count} * length);
+const Value* gather_rows(std::vector<Value>& buffer, std::span<const float> stored, std::uint32_t stride,
+                         bool transposed, std::uint32_t count, std::uint32_t length) {
+    const std::span<Value> rows = reuse(buffer, std::size_t{count} * length);
     for (std::uint32_t row = 0; row < count; ++row) {
         for (std::uint32_t k = 0; k < length; ++k) {
             rows[std::size_t{row} * length + k] = static_cast<Value>(
                 transposed ? stored[std::size_t{k} * stride + row] : stored[std::size_t{row} * stride + k]);
         }
     }
+    return rows.data();
 }
 
-// What a check needs of one call, kept from one call to the next on each thread so that their pages are
-// written once (see `reuse`): the output, the two operands' lines in the reference's own type, and one
-// line of the reference's sums (and of their terms' magnitudes).
+// Buffers of a check, kept from one call to the next on each thread (see `reuse`): the output, the two
+// operands' lines in the reference's own type, and one line of the reference's sums (and of their terms'
+// magnitudes).
 template <class Value, class Sum>
 struct Scratch {
     std::vector<float> output;
@@ -38,19 +41,22 @@ struct Scratch {
     std::vector<Sum> magnitudes;
 };
 
-// Calls `sgemm` into the scratch output filled with NaN, so that an element it does not write shows; a
-// refused call fails the check.
 template <class Value, class Sum>
-Scratch<Value, Sum>& checked_call(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> left,
-                                  std::span<const float> right) {
-    thread_local Scratch<Value, Sum> scratch;
-    reuse(scratch.output, std::size_t{gemm.rows} * gemm.columns);
-    std::ranges::fill(scratch.output, not_a_number);
-    const Status status =
-        sgemm(left, right, scratch.output, gemm.rows, gemm.columns, gemm.inner, gemm.left_stride,
-              gemm.right_stride, gemm.transpose_left, gemm.transpose_right);
+Scratch<Value, Sum>& scratch() {
+    thread_local Scratch<Value, Sum> buffers;
+    return buffers;
+}
+
+// Calls `sgemm` into an output of NaN, so that an element it does not write shows; a refused call fails the
+// check.
+std::span<const float> checked_call(std::vector<float>& buffer, SgemmFunction sgemm, const Gemm& gemm,
+                                    std::span<const float> left, std::span<const float> right) {
+    const std::span<float> output = reuse(buffer, std::size_t{gemm.rows} * gemm.columns);
+    std::ranges::fill(output, not_a_number);
+    const Status status = sgemm(left, right, output, gemm.rows, gemm.columns, gemm.inner, gemm.left_stride,
+                                gemm.right_stride, gemm.transpose_left, gemm.transpose_right);
     check_that(status.has_value(), [&] { return describe(gemm) + ": refused: " + status.error().message; });
-    return scratch;
+    return output;
 }
 
 // How the exact reference runs through a product: its innermost loop, which the compiler vectorises, goes
@@ -68,6 +74,16 @@ Sweep sweep_for(const Gemm& gemm) {
 
 }  // namespace
 
+void ask_for_huge_pages(void* start, std::size_t bytes) {
+    constexpr std::uintptr_t huge_page = std::uintptr_t{2} << 20;
+    const auto first = (reinterpret_cast<std::uintptr_t>(start) + huge_page - 1) & ~(huge_page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(huge_page - 1);
+    if (end > first) {
+        // Advice only: where the system refuses it, pages stay small.
+        static_cast<void>(::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE));
+    }
+}
+
 std::string describe(const Gemm& gemm) {
     return fmt::format(
         "{} x {} x {} (rows x inner x columns), left {} with stride {}, right {} with stride {}", gemm.rows,
@@ -80,30 +96,26 @@ std::string describe(const Gemm& gemm) {
 // is searched for its first, and the first in row-major order is reported.
 void check_exact(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> left,
                  std::span<const float> right) {
-    Scratch<std::int16_t, std::int32_t>& call =
-        checked_call<std::int16_t, std::int32_t>(sgemm, gemm, left, right);
+    Scratch<std::int16_t, std::int32_t>& buffers = scratch<std::int16_t, std::int32_t>();
+    const std::span<const float> output = checked_call(buffers.output, sgemm, gemm, left, right);
     const Sweep sweep = sweep_for(gemm);
     const bool down = sweep == Sweep::DownRows;
     // The factors: the rows of op(left), or the columns of op(right) when sweeping down; the terms: the rows
     // of op(right) (its columns along the inner extent), or the columns of op(left) when sweeping down.
-    if (down) {
-        gather_rows(call.factors, right, gemm.right_stride, !gemm.transpose_right, gemm.columns, gemm.inner);
-        gather_rows(call.terms, left, gemm.left_stride, !gemm.transpose_left, gemm.inner, gemm.rows);
-    } else {
-        gather_rows(call.factors, left, gemm.left_stride, gemm.transpose_left, gemm.rows, gemm.inner);
-        if (sweep == Sweep::AlongInner) {
-            gather_rows(call.terms, right, gemm.right_stride, !gemm.transpose_right, gemm.columns,
-                        gemm.inner);
-        } else {
-            gather_rows(call.terms, right, gemm.right_stride, gemm.transpose_right, gemm.inner, gemm.columns);
-        }
-    }
+    const std::int16_t* const factors = down ? gather_rows(buffers.factors, right, gemm.right_stride,
+                                                           !gemm.transpose_right, gemm.columns, gemm.inner)
+                                             : gather_rows(buffers.factors, left, gemm.left_stride,
+                                                           gemm.transpose_left, gemm.rows, gemm.inner);
+    const std::int16_t* const terms =
+        down ? gather_rows(buffers.terms, left, gemm.left_stride, !gemm.transpose_left, gemm.inner, gemm.rows)
+        : sweep == Sweep::AlongInner ? gather_rows(buffers.terms, right, gemm.right_stride,
+                                                   !gemm.transpose_right, gemm.columns, gemm.inner)
+                                     : gather_rows(buffers.terms, right, gemm.right_stride,
+                                                   gemm.transpose_right, gemm.inner, gemm.columns);
     const std::size_t lines = down ? gemm.columns : gemm.rows;
     const std::size_t length = down ? gemm.rows : gemm.columns;
     const std::size_t inner = gemm.inner;
-    call.sums.resize(length);
-    std::int32_t* const sums = call.sums.data();
-    const float* const output = call.output.data();
+    const std::span<std::int32_t> sums = reuse(buffers.sums, length);
     const auto observed = [&](std::size_t line, std::size_t at) {
         return down ? output[at * gemm.columns + line] : output[line * gemm.columns + at];
     };
@@ -115,22 +127,22 @@ void check_exact(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> l
     };
     std::optional<Mismatch> first;
     for (std::size_t line = 0; line < lines && (down || !first); ++line) {
-        const std::int16_t* const factors = call.factors.data() + line * inner;
+        const std::int16_t* const line_factors = factors + line * inner;
         if (sweep == Sweep::AlongInner) {
             for (std::size_t at = 0; at < length; ++at) {
-                const std::int16_t* const terms = call.terms.data() + at * inner;
+                const std::int16_t* const line_terms = terms + at * inner;
                 std::int32_t sum = 0;
                 for (std::size_t k = 0; k < inner; ++k) {
-                    sum += static_cast<std::int16_t>(factors[k] * terms[k]);
+                    sum += static_cast<std::int16_t>(line_factors[k] * line_terms[k]);
                 }
                 sums[at] = sum;
             }
         } else {
-            std::fill_n(sums, length, 0);
+            std::ranges::fill(sums, 0);
             for (std::size_t k = 0; k < inner; ++k) {
-                const std::int16_t* const terms = call.terms.data() + k * length;
+                const std::int16_t* const line_terms = terms + k * length;
                 for (std::size_t at = 0; at < length; ++at) {
-                    sums[at] += static_cast<std::int16_t>(factors[k] * terms[at]);
+                    sums[at] += static_cast<std::int16_t>(line_factors[k] * line_terms[at]);
                 }
             }
         }
@@ -140,7 +152,7 @@ void check_exact(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> l
                 wrong += observed(line, at) != static_cast<float>(sums[at]) ? 1U : 0U;
             }
         } else {
-            const float* const row = output + line * gemm.columns;
+            const float* const row = output.data() + line * gemm.columns;
             for (std::size_t at = 0; at < length; ++at) {
                 wrong += row[at] != static_cast<float>(sums[at]) ? 1U : 0U;
             }
@@ -166,26 +178,29 @@ void check_exact(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> l
 // double-precision sum is not reordered, so only this loop vectorises).
 void check_within_rounding(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> left,
                            std::span<const float> right) {
-    Scratch<double, double>& call = checked_call<double, double>(sgemm, gemm, left, right);
-    gather_rows(call.factors, left, gemm.left_stride, gemm.transpose_left, gemm.rows, gemm.inner);
-    gather_rows(call.terms, right, gemm.right_stride, gemm.transpose_right, gemm.inner, gemm.columns);
+    Scratch<double, double>& buffers = scratch<double, double>();
+    const std::span<const float> output = checked_call(buffers.output, sgemm, gemm, left, right);
+    const double* const factors =
+        gather_rows(buffers.factors, left, gemm.left_stride, gemm.transpose_left, gemm.rows, gemm.inner);
+    const double* const terms =
+        gather_rows(buffers.terms, right, gemm.right_stride, gemm.transpose_right, gemm.inner, gemm.columns);
     const std::size_t columns = gemm.columns;
+    const std::span<double> sums = reuse(buffers.sums, columns);
+    const std::span<double> magnitudes = reuse(buffers.magnitudes, columns);
     const double unit = std::ldexp(1.0, -24) * static_cast<double>(std::size_t{gemm.inner} + 2);
     for (std::uint32_t row = 0; row < gemm.rows; ++row) {
-        call.sums.assign(columns, 0.0);
-        call.magnitudes.assign(columns, 0.0);
-        double* const sums = call.sums.data();
-        double* const magnitudes = call.magnitudes.data();
+        std::ranges::fill(sums, 0.0);
+        std::ranges::fill(magnitudes, 0.0);
         for (std::uint32_t k = 0; k < gemm.inner; ++k) {
-            const double factor = call.factors[std::size_t{row} * gemm.inner + k];
-            const double* const terms = call.terms.data() + k * columns;
+            const double factor = factors[std::size_t{row} * gemm.inner + k];
+            const double* const row_terms = terms + k * columns;
             for (std::size_t column = 0; column < columns; ++column) {
-                const double term = factor * terms[column];
+                const double term = factor * row_terms[column];
                 sums[column] += term;
                 magnitudes[column] += std::fabs(term);
             }
         }
-        const float* const observed = call.output.data() + row * columns;
+        const float* const observed = output.data() + row * columns;
         const auto within = [&](std::size_t column) {
             return std::fabs(double{observed[column]} - sums[column]) <= unit * magnitudes[column];
         };

@@ -10,6 +10,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "ovra/trivial_test/diagnostic_tests.hpp"
@@ -68,37 +69,48 @@ inline float element(std::span<const float> values, std::uint32_t stride, bool t
                      : values[std::size_t{row} * stride + column];
 }
 
-// `values` resized to `size`, its capacity grown by at least a quarter (the next call of a product is often a
-// little larger, its strides padded). Buffers filled again and again this way keep their pages: products
-// past the blocking sizes reach millions of elements, and on a virtual machine the first write to a fresh
-// page costs more than the arithmetic on it. Pages reserved but never written cost nothing.
+// Asks for transparent huge pages over the whole 2 MiB pages inside [start, start + bytes), where the system
+// gives them only when asked: one page fault then maps 2 MiB instead of 4 KiB.
+void ask_for_huge_pages(void* start, std::size_t bytes);
+
+// The first `size` elements of `buffer`, which grows by at least a quarter when it is too short (the next
+// call is often a little larger, its strides padded) and never shrinks. Buffers used again and again this
+// way keep their pages: products past the blocking sizes reach millions of elements, and on a virtual
+// machine the first write to a fresh page costs more than the arithmetic on it.
 template <class Value>
-void reuse(std::vector<Value>& values, std::size_t size) {
-    if (size > values.capacity()) {
-        values.clear();  // nothing to copy
-        values.reserve(std::max(size + size / 4, 2 * values.capacity()));
+std::span<Value> reuse(std::vector<Value>& buffer, std::size_t size) {
+    if (size > buffer.size()) {
+        const std::size_t grown = std::max(size + size / 4, 2 * buffer.size());
+        buffer.clear();  // nothing to copy
+        buffer.reserve(grown);
+        ask_for_huge_pages(buffer.data(), grown * sizeof(Value));
+        buffer.resize(grown);
     }
-    values.resize(size);
+    return {buffer.data(), size};
 }
 
-// Fills `values` with an operand of exactly the length it is addressed with, its padding NaN.
+// Fills `values`, as long as the operand is addressed, with the operand, its padding NaN. `draw` gives one
+// value a call, or fills a whole stored row.
 template <class Draw>
-void fill_operand(std::vector<float>& values, Stored stored, std::uint32_t stride, Draw draw) {
-    reuse(values, addressed(stored, stride));
+void fill_operand(std::span<float> values, Stored stored, std::uint32_t stride, Draw draw) {
     for (std::uint32_t row = 0; row < stored.rows; ++row) {
-        float* const stored_row = values.data() + std::size_t{row} * stride;
-        for (std::uint32_t column = 0; column < stored.columns; ++column) {
-            stored_row[column] = draw();
+        const std::span<float> stored_row = values.subspan(std::size_t{row} * stride);
+        if constexpr (std::is_invocable_v<Draw&, std::span<float>>) {
+            draw(stored_row.first(stored.columns));
+        } else {
+            for (std::uint32_t column = 0; column < stored.columns; ++column) {
+                stored_row[column] = draw();
+            }
         }
         if (row + 1 < stored.rows) {
-            std::fill(stored_row + stored.columns, stored_row + stride, not_a_number);
+            std::fill(stored_row.begin() + stored.columns, stored_row.begin() + stride, not_a_number);
         }
     }
 }
 
 template <class Draw>
 std::vector<float> operand(Stored stored, std::uint32_t stride, Draw draw) {
-    std::vector<float> values;
+    std::vector<float> values(addressed(stored, stride));
     fill_operand(values, stored, stride, draw);
     return values;
 }
