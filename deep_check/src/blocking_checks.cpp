@@ -23,20 +23,22 @@ using calls::stored_left;
 using calls::stored_right;
 
 // The sizes aimed at are those of the libraries a Debian 12 host on x86-64 runs; every library is held to
-// the same products.
-// - OpenBLAS 0.3.21 computes a row-major product as the column-major product of the transposes: its M is
-//   our columns, its N our rows. Its kernels block M at P = 96 to 768, the inner extent at Q = 128 to 768
-//   and N at R = 43,568 to 261,616 (12,288 in its older AMD kernels); an extent between one and two blocks
-//   is split in halves; edge kernels take the last 1 to 15 rows or columns of a block (unrolls of 2 to 16);
-//   its SkylakeX kernels take products of at most a million multiply-adds another way, and its threaded
-//   builds share products of more than 262,144 among threads.
-// - BLIS 0.9 blocks at MC up to about 500, KC up to 384 and NC about 3,000 to 4,080.
+// the same products. OpenBLAS 0.3.21 and BLIS 0.9 compute a row-major product as the column-major product
+// of the transposes: their M is our columns, their N our rows.
+// - OpenBLAS's kernels block M at P = 96 to 768, the inner extent at Q = 128 to 768 and N at R = 43,568 to
+//   261,616 (12,288 in its older AMD kernels); an extent between one and two blocks is split in halves;
+//   edge kernels take the last 1 to 15 rows or columns of a block (unrolls of 2 to 16); its SkylakeX
+//   kernels take products of at most a million multiply-adds another way, and its threaded builds share
+//   products of more than 262,144 among threads.
+// - BLIS blocks M at MC up to about 500, the inner extent at KC up to 384 and N at NC of about 3,000 to
+//   4,080, and takes skinny products another way, with blocks of its own.
 // Long extents past 1,100, and 2,048 past twice every block above: at multiples of 16, 8 and 4, and one
 // past each.
 constexpr std::array<std::uint32_t, 8> long_extents{1104, 1105, 1112, 1113, 1108, 1109, 2048, 2049};
-// Columns past 16,400, beyond BLIS's column blocks and those of OpenBLAS's older kernels.
+// Columns past 16,400: M through many blocks.
 constexpr std::array<std::uint32_t, 6> wide_extents{16400, 16401, 16404, 16405, 16408, 16409};
-// Rows past R of every OpenBLAS kernel. (Our columns are its M, which 1,100 takes past P already.)
+// Rows past N's blocks: BLIS's NC, with other extents large enough to be blocked, and OpenBLAS's R.
+constexpr std::array<std::uint32_t, 2> tall_extents{4105, 4112};
 constexpr std::uint32_t vast_extent = 262161;
 
 struct Extents {
@@ -108,6 +110,8 @@ std::vector<Gemm> products_past_the_blocks() {
         const auto [rows, inner] = thin_beside_wide[index];
         shapes.push_back({rows, inner, wide_extents[index]});
     }
+    shapes.push_back({tall_extents[0], 33, 24});
+    shapes.push_back({tall_extents[1], 24, 33});
     add_every_transpose_pair(products, shapes, paddings);
     return products;
 }

@@ -16,7 +16,7 @@ using ovra_tests::diagnostic::tests::SgemmFunction;
 
 // Products of small integers, exact in any order of summation, with rows, inner or columns past 1,100 and
 // columns past 16,400 at remainders around the multiples of 4, 8 and 16, two extents past 1,024 at once,
-// rows and columns past a quarter of a million, every transpose pair, padded strides and the output NaN
+// rows past 4,096 and past a quarter of a million, every transpose pair, padded strides and the output NaN
 // before the call. The first wrong element fails, named with its call.
 Status integer_products_past_the_blocking_sizes_are_exact(SgemmFunction sgemm);
 
