@@ -63,13 +63,13 @@ std::span<const float> checked_call(std::vector<float>& buffer, SgemmFunction sg
 // along the longest extent. Across the columns: each output row summed term by term, all its columns at
 // once. Down the rows: each output column so, all its rows at once. Along the inner extent: each element a
 // dot product.
-enum class Sweep { AcrossColumns, DownRows, AlongInner };
+enum class Traversal { AcrossColumns, DownRows, AlongInner };
 
-Sweep sweep_for(const Gemm& gemm) {
+Traversal traversal_for(const Gemm& gemm) {
     if (gemm.inner > std::max(gemm.rows, gemm.columns)) {
-        return Sweep::AlongInner;
+        return Traversal::AlongInner;
     }
-    return gemm.columns >= gemm.rows ? Sweep::AcrossColumns : Sweep::DownRows;
+    return gemm.columns >= gemm.rows ? Traversal::AcrossColumns : Traversal::DownRows;
 }
 
 }  // namespace
@@ -92,26 +92,26 @@ std::string describe(const Gemm& gemm) {
 }
 
 // Sums in 32 bits of 16-bit factors (magnitudes up to 64, products up to 4,096). The reference sums one line
-// of the output at a time (a row, or a column when sweeping down the rows); a line found to hold a mismatch
+// of the output at a time (a row, or a column when going down the rows); a line found to hold a mismatch
 // is searched for its first, and the first in row-major order is reported.
 void check_exact(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> left,
                  std::span<const float> right) {
     Scratch<std::int16_t, std::int32_t>& buffers = scratch<std::int16_t, std::int32_t>();
     const std::span<const float> output = checked_call(buffers.output, sgemm, gemm, left, right);
-    const Sweep sweep = sweep_for(gemm);
-    const bool down = sweep == Sweep::DownRows;
-    // The factors: the rows of op(left), or the columns of op(right) when sweeping down; the terms: the rows
-    // of op(right) (its columns along the inner extent), or the columns of op(left) when sweeping down.
+    const Traversal traversal = traversal_for(gemm);
+    const bool down = traversal == Traversal::DownRows;
+    // The factors: the rows of op(left), or the columns of op(right) when going down; the terms: the rows
+    // of op(right) (its columns along the inner extent), or the columns of op(left) when going down.
     const std::int16_t* const factors = down ? gather_rows(buffers.factors, right, gemm.right_stride,
                                                            !gemm.transpose_right, gemm.columns, gemm.inner)
                                              : gather_rows(buffers.factors, left, gemm.left_stride,
                                                            gemm.transpose_left, gemm.rows, gemm.inner);
     const std::int16_t* const terms =
         down ? gather_rows(buffers.terms, left, gemm.left_stride, !gemm.transpose_left, gemm.inner, gemm.rows)
-        : sweep == Sweep::AlongInner ? gather_rows(buffers.terms, right, gemm.right_stride,
-                                                   !gemm.transpose_right, gemm.columns, gemm.inner)
-                                     : gather_rows(buffers.terms, right, gemm.right_stride,
-                                                   gemm.transpose_right, gemm.inner, gemm.columns);
+        : traversal == Traversal::AlongInner ? gather_rows(buffers.terms, right, gemm.right_stride,
+                                                           !gemm.transpose_right, gemm.columns, gemm.inner)
+                                             : gather_rows(buffers.terms, right, gemm.right_stride,
+                                                           gemm.transpose_right, gemm.inner, gemm.columns);
     const std::size_t lines = down ? gemm.columns : gemm.rows;
     const std::size_t length = down ? gemm.rows : gemm.columns;
     const std::size_t inner = gemm.inner;
@@ -128,7 +128,7 @@ void check_exact(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> l
     std::optional<Mismatch> first;
     for (std::size_t line = 0; line < lines && (down || !first); ++line) {
         const std::int16_t* const line_factors = factors + line * inner;
-        if (sweep == Sweep::AlongInner) {
+        if (traversal == Traversal::AlongInner) {
             for (std::size_t at = 0; at < length; ++at) {
                 const std::int16_t* const line_terms = terms + at * inner;
                 std::int32_t sum = 0;
