@@ -1,0 +1,34 @@
+// Module `deep::runner::tests`: the runner's own check, like the test button of a smoke detector. The table
+// of known outcomes (known_outcomes.hpp) goes through the runner with and without filters, on one and on
+// several workers, in each output format, in-process and isolated, and every report, count and exit
+// status must be exactly the one those outcomes give: a runner that reports a failure as passed, exits 0
+// after one or runs nothing fails here, on the host, whatever compiled it. The runner is a parameter, so
+// that a broken one can be shown to fail it.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "ovra/runner/run_environment.hpp"
+#include "ovra/trivial_test/runner_vocabulary.hpp"
+
+namespace ovra_tests::deep::runner::tests {
+
+// Called like ovra_runner::run_tests.
+using RunTestsFunction = int (*)(std::span<const TestDescriptor> table,
+                                 std::span<const std::string_view> args,
+                                 const ovra_runner::RunEnvironment& environment,
+                                 const ovra_runner::ConsoleWriters& console);
+
+// In this process: no filter on one worker and on several, filters, --exact, --ignored, and the terse,
+// JSON and JUnit formats.
+Status known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
+
+// With --isolate, each test in a child process of this executable. Only ovra_deep_check itself can serve
+// as that child (its main hands the known outcomes to a child that asks for one).
+Status isolated_known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
+
+Status exhaustive_known_outcomes_are_reported_exactly();
+Status exhaustive_isolated_known_outcomes_are_reported_exactly();
+
+}  // namespace ovra_tests::deep::runner::tests
