@@ -8,7 +8,6 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
-#include "ovra/deep_check/check_that.hpp"
 #include "ovra/deep_check/known_outcomes.hpp"
 #include "ovra/deep_check/report_text.hpp"
 #include "ovra/runner/backtrace.hpp"
@@ -247,6 +246,15 @@ struct KnownRun {
     std::string_view err = "";
 };
 
+// Fails the check through `fail` alone: the runner's `check` is part of what this checks, and one that never
+// failed would hide every fault found here.
+template <class Describe>
+void require(bool condition, const Describe& describe) {
+    if (!condition) {
+        fail(describe());
+    }
+}
+
 std::string place(const std::source_location& location) {
     return fmt::format("{}:{}:{}", location.file_name(), location.line(), location.column());
 }
@@ -287,12 +295,10 @@ void check_run(RunTestsFunction run_tests, const KnownRun& run) {
     const int status = run_tests(known_outcomes::table(), args, ovra_runner::RunEnvironment{}, console);
 
     const std::string command = fmt::format("{}", fmt::join(args, " "));
-    check_that(status == run.status, [&] {
-        return fmt::format("`{}` exits with {}, not {}:\n{}", command, status, run.status, out);
-    });
-    check_that(err == run.err, [&] {
-        return fmt::format("`{}` writes to standard error\n{}\nnot\n{}", command, err, run.err);
-    });
+    require(status == run.status,
+            [&] { return fmt::format("`{}` exits with {}, not {}:\n{}", command, status, run.status, out); });
+    require(err == run.err,
+            [&] { return fmt::format("`{}` writes to standard error\n{}\nnot\n{}", command, err, run.err); });
 
     std::string expected = with_places(run.report);
     std::string got = out;
@@ -312,46 +318,72 @@ void check_run(RunTestsFunction run_tests, const KnownRun& run) {
         std::size_t in_expected = 0;
         expected = in_name_order(without_line(expected, backtrace_hint, in_expected));
         got = in_name_order(without_line(got, backtrace_hint, hints));
-        check_that(hints == (backtraces ? 0 : run.hints), [&] {
+        require(hints == (backtraces ? 0 : run.hints), [&] {
             return fmt::format("`{}` writes {} backtrace hints, not {}:\n{}", command, hints, run.hints, out);
         });
     }
     const std::optional<LineMismatch> mismatch = first_mismatch(expected, got);
-    check_that(!mismatch, [&] {
+    require(!mismatch, [&] {
         return fmt::format("`{}` writes line {} as\n{}\nwhere it should be\n{}\nin the report:\n{}", command,
                            mismatch->line, mismatch->got, mismatch->expected, out);
     });
 }
 
+// The whole table on one worker and on several: what decides whether the runner can report at all.
+std::vector<KnownRun> whole_table_runs() {
+    const std::string whole = whole_run(result_lines, failure_blocks);
+    return {
+        {{"--test-threads", "1"}, ovra_runner::exit_failure, whole},
+        {{"--test-threads", "3"}, ovra_runner::exit_failure, whole, Order::Completion, 1},
+    };
+}
+
 }  // namespace
 
 Status known_outcomes_are_reported_exactly(RunTestsFunction run_tests) {
-    const std::string whole = whole_run(result_lines, failure_blocks);
-    const KnownRun runs[] = {
-        {{"--test-threads", "1"}, ovra_runner::exit_failure, whole},
-        {{"--test-threads", "3"}, ovra_runner::exit_failure, whole, Order::Completion, 1},
-        {{"passes", "--test-threads", "2"}, ovra_runner::exit_success, std::string(one_passes)},
-        {{"--exact", "known::check_fails", "--test-threads", "1"},
-         ovra_runner::exit_failure,
-         std::string(exactly_check_fails)},
-        {{"--ignored", "--test-threads", "1"}, ovra_runner::exit_failure, std::string(only_ignored)},
-        {{"--skip", "fails", "--skip", "error", "--skip", "exception", "--skip", "panic", "--test-threads",
-          "1"},
-         ovra_runner::exit_success,
-         std::string(skipped_all_but_two)},
-        {{"--list"}, ovra_runner::exit_success, std::string(listing)},
-        {.args = {"--test-threads", "0"},
-         .status = ovra_runner::exit_failure,
-         .report = "",
-         .err = "error: argument for --test-threads must not be 0\n"},
-        {{"-q", "--test-threads", "1"}, ovra_runner::exit_failure, whole_run(terse_results, failure_blocks)},
-        {{"--format", "json", "--test-threads", "1"}, ovra_runner::exit_failure, std::string(json_report)},
-        {{"--format", "junit", "--test-threads", "1"}, ovra_runner::exit_failure, std::string(junit_report)},
-    };
+    std::vector<KnownRun> runs = whole_table_runs();
+    runs.insert(
+        runs.end(),
+        {
+            {{"passes", "--test-threads", "2"}, ovra_runner::exit_success, std::string(one_passes)},
+            {{"--exact", "known::check_fails", "--test-threads", "1"},
+             ovra_runner::exit_failure,
+             std::string(exactly_check_fails)},
+            {{"--ignored", "--test-threads", "1"}, ovra_runner::exit_failure, std::string(only_ignored)},
+            {{"--skip", "fails", "--skip", "error", "--skip", "exception", "--skip", "panic",
+              "--test-threads", "1"},
+             ovra_runner::exit_success,
+             std::string(skipped_all_but_two)},
+            {{"--list"}, ovra_runner::exit_success, std::string(listing)},
+            {.args = {"--test-threads", "0"},
+             .status = ovra_runner::exit_failure,
+             .report = "",
+             .err = "error: argument for --test-threads must not be 0\n"},
+            {{"-q", "--test-threads", "1"},
+             ovra_runner::exit_failure,
+             whole_run(terse_results, failure_blocks)},
+            {{"--format", "json", "--test-threads", "1"},
+             ovra_runner::exit_failure,
+             std::string(json_report)},
+            {{"--format", "junit", "--test-threads", "1"},
+             ovra_runner::exit_failure,
+             std::string(junit_report)},
+        });
     for (const KnownRun& run : runs) {
         check_run(run_tests, run);
     }
     return {};
+}
+
+std::optional<std::string> runner_fault(RunTestsFunction run_tests) {
+    try {
+        for (const KnownRun& run : whole_table_runs()) {
+            check_run(run_tests, run);
+        }
+    } catch (const CheckFailure& failure) {
+        return failure.message;
+    }
+    return std::nullopt;
 }
 
 Status isolated_known_outcomes_are_reported_exactly(RunTestsFunction run_tests) {

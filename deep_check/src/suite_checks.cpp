@@ -50,10 +50,10 @@ void check_reach(std::string_view test, TestFunction registered, std::uint64_t c
 void check_ending(std::string_view test, std::string_view fault, const std::string& ending,
                   std::string_view expected) {
     const auto said = [](std::string_view end) {
-        return end.empty() ? std::string("pass") : fmt::format("end with\n{}\n", end);
+        return end.empty() ? std::string("pass") : fmt::format("end with\n{}", end);
     };
     check_that(ending == expected, [&] {
-        return fmt::format("the {} against {} must {} but does {}", test, fault, said(expected),
+        return fmt::format("the {} against {} must {}\nbut does {}", test, fault, said(expected),
                            said(ending));
     });
 }

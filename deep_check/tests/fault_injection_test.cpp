@@ -458,5 +458,13 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
     }
 }
 
+// The check ovra_deep_check makes before it runs anything, which reports past the runner.
+TEST(DeepCheck, TheStartUpCheckNamesTheRunnersFault) {
+    EXPECT_EQ(runner::tests::runner_fault(ovra_runner::run_tests), std::nullopt);
+    const std::optional<std::string> fault = runner::tests::runner_fault(exits_0_after_failures);
+    ASSERT_TRUE(fault);
+    EXPECT_TRUE(fault->starts_with("`ovra_deep_check --test-threads 1` exits with 0, not 101:")) << *fault;
+}
+
 }  // namespace
 }  // namespace ovra_tests::deep

@@ -6,7 +6,9 @@
 // that a broken one can be shown to fail it.
 #pragma once
 
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "ovra/runner/run_environment.hpp"
@@ -23,6 +25,12 @@ using RunTestsFunction = int (*)(std::span<const TestDescriptor> table,
 // In this process: no filter on one worker and on several, filters, --exact, --ignored, and the terse,
 // JSON and JUnit formats.
 Status known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
+
+// What the deep check runs before anything else, as a smoke detector's test button is pressed: the whole
+// table on one worker and on several. A runner that fails here (counts a failure as a pass, exits 0 after
+// one, selects nothing, has a `check` that never fails) would report the failure of any test of it as it
+// pleased, so its message, if any, is for the caller to report without the runner.
+std::optional<std::string> runner_fault(RunTestsFunction run_tests);
 
 // With --isolate, each test in a child process of this executable. Only ovra_deep_check itself can serve
 // as that child (its main hands the known outcomes to a child that asks for one).
