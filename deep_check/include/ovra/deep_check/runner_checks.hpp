@@ -22,8 +22,8 @@ using RunTestsFunction = int (*)(std::span<const TestDescriptor> table,
                                  const ovra_runner::RunEnvironment& environment,
                                  const ovra_runner::ConsoleWriters& console);
 
-// In this process: no filter on one worker and on several, filters, --exact, --ignored, and the terse,
-// JSON and JUnit formats.
+// In this process: no filter on one worker and on several, a filter, --exact, --skip, --ignored, --list, a
+// malformed option, and the terse, JSON and JUnit formats.
 Status known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
 
 // What the deep check runs before anything else, as a smoke detector's test button is pressed: the whole
