@@ -22,7 +22,7 @@ using Emit = std::function<bool(const RunEvent&)>;
 
 // An ignored test finishes as soon as it starts; any other runs the way the plan says.
 CompletedTest run_or_ignore(const TestDescriptor& test, RunState& state) {
-    return test.ignore ? complete(test, TestIgnored{}, {}, {}) : execute(test, state);
+    return test.ignore ? CompletedTest{.test = test, .kind = ResultKind::Ignored} : execute(test, state);
 }
 
 // Reports a finished test; false when the run must start nothing more (the first failure with
@@ -128,8 +128,7 @@ struct WorkerPool {
 };
 
 // Starts up to `count` workers. A thread the system refuses (EAGAIN: a process or thread limit; or no
-// memory for it) is not an error: the workers already started take every job, and with none the calling
-// thread runs the tests itself.
+// memory for it) is not an error: the workers already started take every job.
 void start_workers(WorkerPool& pool, std::size_t count, RunState& state) {
     pool.threads.reserve(count);
     for (std::size_t worker = 0; worker < count; ++worker) {
@@ -187,26 +186,22 @@ std::size_t next_completion(Mailbox& mailbox, Deadlines& deadlines, const RunPla
     return mailbox.done.pop();
 }
 
-// Several workers: up to `plan.workers` tests are under way at once, each on a worker thread of its own.
-// Without a thread to spare (one test to run, or none that the system allows) the calling thread runs each
-// test as it is handed out.
-void run_concurrently(RunState& state, const Emit& emit) {
+// Several workers: up to `plan.workers` tests are under way at once, each on a worker thread of its own,
+// while the calling thread hands them out and reports them. False, before anything is reported, when the
+// system allows no worker thread for the tests there are to run.
+bool run_concurrently(RunState& state, const Emit& emit) {
     const RunPlan& plan = state.plan;
     const std::vector<TestDescriptor>& tests = plan.tests;
     const auto runnable = static_cast<std::size_t>(
         std::count_if(tests.begin(), tests.end(), [](const TestDescriptor& test) { return !test.ignore; }));
     WorkerPool pool(tests.size());
-    if (std::min(plan.workers, runnable) > 1) {
-        start_workers(pool, std::min(plan.workers, runnable), state);
+    start_workers(pool, std::min(plan.workers, runnable), state);
+    if (runnable > 0 && pool.threads.empty()) {
+        return false;
     }
-    const bool inline_runs = pool.threads.empty();
     Mailbox& mailbox = pool.mailbox;
-
-    // A test on the calling thread cannot be watched while it runs.
     Deadlines deadlines;
-    if (!inline_runs) {
-        deadlines.entries.reserve(tests.size());
-    }
+    deadlines.entries.reserve(tests.size());
     std::size_t pending = 0;
     std::size_t next = 0;
     while (pending > 0 || next < tests.size()) {
@@ -214,38 +209,36 @@ void run_concurrently(RunState& state, const Emit& emit) {
             const std::size_t id = next++;
             const TestDescriptor& test = tests[id];
             (void)emit(TestStarted{test});
-            if (test.ignore || inline_runs) {
-                CompletedTest completed = run_or_ignore(test, state);
+            {
                 const std::lock_guard lock(mailbox.mutex);
-                mailbox.results[id] = std::move(completed);
-                mailbox.done.push(id);
-            } else {
-                {
-                    const std::lock_guard lock(mailbox.mutex);
+                if (test.ignore) {
+                    mailbox.results[id] = run_or_ignore(test, state);
+                    mailbox.done.push(id);
+                } else {
                     mailbox.running[id] = 1;
                     mailbox.jobs.push(id);
+                    deadlines.entries.push_back(
+                        Deadline{id, std::chrono::steady_clock::now() + plan.long_running_after});
                 }
-                mailbox.job_ready.notify_one();
-                deadlines.entries.push_back(
-                    Deadline{id, std::chrono::steady_clock::now() + plan.long_running_after});
             }
+            mailbox.job_ready.notify_one();
             ++pending;
         }
         const std::size_t id = next_completion(mailbox, deadlines, plan, emit);
         --pending;
         if (!finish(plan, std::move(*mailbox.results[id]), emit)) {
-            return;
+            return true;
         }
     }
+    return true;
 }
 
 }  // namespace
 
 void execute_plan(RunState& state, const Emit& emit) {
     (void)emit(RunStarted{state.plan.tests.size(), state.plan.shuffle_seed});
-    if (state.plan.workers > 1) {
-        run_concurrently(state, emit);
-    } else {
+    // One worker, or none that the system allows: the tests run one after another on this thread.
+    if (state.plan.workers == 1 || !run_concurrently(state, emit)) {
         run_serially(state, emit);
     }
 }

@@ -17,7 +17,7 @@
 
 #include "capture_scope.hpp"
 #include "isolation/child_process.hpp"
-#include "isolation/child_verdict.hpp"
+#include "isolation/child_exit.hpp"
 #include "ovra/runner/backtrace.hpp"
 #include "ovra/runner/capture.hpp"
 #include "ovra/runner/check.hpp"
@@ -68,41 +68,39 @@ std::string_view first_line(std::string_view text) {
     return text.substr(0, text.find('\n'));
 }
 
-enum class Outcome { Passed, Failed, ReturnedError, OutOfMemory };
-
-struct TestOutcome {
-    Outcome outcome;
-    // The first line of what the report says about a failure.
-    std::string message;
-};
-
-// Runs the test function on the thread called `thread`. A returned error has had its report printed, but
-// no failure header. An exception that is not a check is located where it was caught here: its stack is
-// gone by now, so a backtrace shows that place too.
-TestOutcome call_test(const TestDescriptor& test, std::string_view thread,
-                      std::atomic<bool>& backtrace_hint_pending) {
+// Runs the test function on the thread called `thread`; the failure's first line, or nothing for a pass. A
+// returned error has its report printed and, in a child (whose parent reads its failure from the last
+// failure header), a failure header after it. An exception that is not a check is located where it was
+// caught here: its stack is gone by now, so a backtrace shows that place too. Running out of memory is
+// thrown on, for the caller to report without allocating.
+std::optional<std::string> call_test(const TestDescriptor& test, std::string_view thread, bool in_child,
+                                     std::atomic<bool>& backtrace_hint_pending) {
     const auto report_exception = [&](const std::exception* exception, std::source_location caught) {
         std::string text = exception_text(exception);
         write_panic_report(thread, caught.file_name(), caught.line(), caught.column(), text,
                            capture_backtrace_if_enabled(), backtrace_hint_pending);
-        return TestOutcome{Outcome::Failed, std::string(first_line(text))};
+        return std::string(first_line(text));
     };
     try {
         const Status status = test.function();
-        if (!status) {
-            std::string report = fmt::format("Error: {}", render_report(status.error()));
-            eprint("{}\n", report);
-            return {Outcome::ReturnedError, std::string(first_line(report))};
+        if (status) {
+            return std::nullopt;
         }
-        return {Outcome::Passed, {}};
+        std::string report = fmt::format("Error: {}", render_report(status.error()));
+        eprint("{}\n", report);
+        if (in_child) {
+            const std::source_location here = std::source_location::current();
+            write_panic_report(thread, here.file_name(), here.line(), here.column(), returned_error_message,
+                               capture_backtrace_if_enabled(), backtrace_hint_pending);
+        }
+        return std::string(first_line(report));
     } catch (const std::bad_alloc&) {
-        // Reporting it the usual way would need the memory that just ran out; the result's note says it.
-        return {Outcome::OutOfMemory, {}};
+        throw;
     } catch (const CheckFailure& failure) {
         write_panic_report(thread, failure.location.file_name(), failure.location.line(),
                            failure.location.column(), failure.message, failure.backtrace,
                            backtrace_hint_pending);
-        return {Outcome::Failed, std::string(first_line(failure.message))};
+        return std::string(first_line(failure.message));
     } catch (const std::exception& exception) {
         return report_exception(&exception, std::source_location::current());
     } catch (...) {
@@ -110,28 +108,25 @@ TestOutcome call_test(const TestDescriptor& test, std::string_view thread,
     }
 }
 
-bool over_time_limit(const std::optional<TimeOptions>& time_limits, std::chrono::nanoseconds exec_time) {
-    return time_limits && time_limits->error_on_excess && is_critical(*time_limits, exec_time);
+// A test marked should_panic passes only by failing.
+void decide(CompletedTest& completed, std::optional<std::string> failure) {
+    if (completed.test.should_panic == failure.has_value()) {
+        completed.kind = ResultKind::Passed;
+    } else if (failure) {
+        completed.kind = ResultKind::Failed;
+        completed.message = std::move(*failure);
+    } else {
+        fail_with_note(completed, std::string(did_not_fail_message));
+    }
 }
 
-TestResult decide(const TestDescriptor& test, TestOutcome outcome, const std::optional<TimeOptions>& time_limits,
-                  std::chrono::nanoseconds exec_time) {
-    // A test that could not get memory says nothing about the code it checks, expected failure or not.
-    if (outcome.outcome == Outcome::OutOfMemory) {
-        return TestFailedWithNote{std::string(isolation::out_of_memory_note)};
+// A passing test over the critical time fails when the limits are enforced.
+void enforce_time_limit(CompletedTest& completed, const std::optional<TimeOptions>& time_limits) {
+    if (completed.kind == ResultKind::Passed && time_limits && time_limits->error_on_excess &&
+        is_critical(*time_limits, completed.exec_time)) {
+        completed.kind = ResultKind::TimeLimitExceeded;
+        completed.message = "time limit exceeded";
     }
-    const bool failed = outcome.outcome != Outcome::Passed;
-    if (test.should_panic) {
-        if (!failed) {
-            return TestFailedWithNote{std::string(did_not_fail_message)};
-        }
-    } else if (failed) {
-        return TestFailed{std::move(outcome.message)};
-    }
-    if (over_time_limit(time_limits, exec_time)) {
-        return TestTimeLimitExceeded{};
-    }
-    return TestPassed{};
 }
 
 }  // namespace
@@ -142,66 +137,56 @@ CompletedTest execute(const TestDescriptor& test, RunState& state) {
 }
 
 CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
-    std::string output;
-    const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&output, nullptr}
+    CompletedTest completed{.test = test};
+    const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&completed.output, nullptr}
                                                            : TestOutputSink{nullptr, &state.console};
-    TestOutcome outcome{Outcome::Failed, {}};
     const auto start = std::chrono::steady_clock::now();
     {
         const CaptureScope scope(sink);
         try {
-            outcome = call_test(test, test.name, state.backtrace_hint_pending);
+            decide(completed, call_test(test, test.name, false, state.backtrace_hint_pending));
         } catch (const std::bad_alloc&) {
-            // Reporting a failure needed memory too.
-            outcome = TestOutcome{Outcome::OutOfMemory, {}};
+            // A test that could not get memory says nothing about the code it checks, expected failure or not.
+            fail_with_note(completed, std::string(isolation::out_of_memory_note));
         } catch (...) {
-            outcome = TestOutcome{Outcome::Failed, {}};
+            // Reporting the failure failed; the test failed all the same.
+            decide(completed, std::string());
         }
     }
-    const auto exec_time =
+    completed.exec_time =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
-    return complete(test, decide(test, std::move(outcome), state.plan.time_limits, exec_time), exec_time,
-                    std::move(output));
+    enforce_time_limit(completed, state.plan.time_limits);
+    return completed;
 }
 
 CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
     const auto run = isolation::run_in_child(isolation::ChildRequest{
         test.name, strategy.program_name, state.plan.display.capture, strategy.timeout});
     if (!run) {
-        return complete(test, TestFailedWithNote{run.error()}, {}, {});
+        CompletedTest unstarted{.test = test};
+        fail_with_note(unstarted, run.error());
+        return unstarted;
     }
-    isolation::ChildVerdict verdict = isolation::child_verdict(*run, test.name, strategy.timeout);
-    TestResult result = TestPassed{};
-    if (verdict.note) {
-        result = TestFailedWithNote{std::move(*verdict.note)};
-    } else if (!verdict.passed) {
-        result = TestFailed{std::move(verdict.message)};
-    } else if (over_time_limit(state.plan.time_limits, run->elapsed)) {
-        result = TestTimeLimitExceeded{};
-    }
-    // From the spawn to the child's end, as a user waiting for the test sees it.
-    return complete(test, std::move(result), run->elapsed, std::move(verdict.output));
+    CompletedTest completed = isolation::completed_in_child(test, *run, strategy.timeout);
+    enforce_time_limit(completed, state.plan.time_limits);
+    return completed;
 }
 
 int child_main(const TestDescriptor& test) {
     // A fresh process: its first failure report carries the hint.
     std::atomic<bool> backtrace_hint_pending{true};
-    // The child's main thread runs the test, and its reports say so.
-    constexpr std::string_view thread = "main";
-    const Outcome outcome = call_test(test, thread, backtrace_hint_pending).outcome;
-    if (outcome == Outcome::OutOfMemory) {
+    std::optional<std::string> failure;
+    try {
+        // The child's main thread runs the test, and its reports say so.
+        failure = call_test(test, "main", true, backtrace_hint_pending);
+    } catch (const std::bad_alloc&) {
         return isolation::child_out_of_memory_status;
     }
-    if (outcome == Outcome::ReturnedError) {
-        const std::source_location here = std::source_location::current();
-        write_panic_report(thread, here.file_name(), here.line(), here.column(), returned_error_message,
-                           capture_backtrace_if_enabled(), backtrace_hint_pending);
-    }
-    const bool failed = outcome != Outcome::Passed;
-    if (test.should_panic && !failed) {
+    if (test.should_panic && !failure) {
         eprint("{} at {}:{}:{}\n", did_not_fail_message, test.source_file, test.start_line, test.start_col);
     }
-    return failed == test.should_panic ? isolation::child_passed_status : isolation::child_failed_status;
+    return failure.has_value() == test.should_panic ? isolation::child_passed_status
+                                                     : isolation::child_failed_status;
 }
 
 }  // namespace ovra_runner
