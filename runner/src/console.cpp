@@ -13,11 +13,9 @@ std::string_view foreground(Color color) {
         case Color::Green:
             return "\x1b[32m";
         case Color::Yellow:
-            return "\x1b[33m";
-        case Color::Cyan:
             break;
     }
-    return "\x1b[36m";
+    return "\x1b[33m";
 }
 
 constexpr std::string_view reset = "\x1b(B\x1b[m";
@@ -52,8 +50,8 @@ std::optional<IoError> first_failed_write(Console& console) {
     return console.failed_write;
 }
 
-void write_colored(Console& console, std::string_view text, Color color) {
-    if (!console.use_color) {
+void write_colored(Console& console, bool use_color, std::string_view text, Color color) {
+    if (!use_color) {
         write_out(console, text);
         return;
     }

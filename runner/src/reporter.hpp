@@ -1,5 +1,5 @@
 // Turns the run loop's events into the report: the plan's formatter writes them, the log file gets a line per
-// result, and the counts and kept outputs gather for the summary. A listing is reported here too.
+// result, and the counts and finished tests gather for the summary. A listing is reported here too.
 #pragma once
 
 #include <chrono>
@@ -14,12 +14,11 @@
 namespace ovra_runner {
 
 struct Reporter {
+    const RunPlan& plan;
     AnyFormatter formatter;
     Console& console;
     // The `--logfile` file, or null.
     LogFile* log;
-    // Whether the log's lines carry each test's time (`--report-time`, `--ensure-time`).
-    bool report_time;
     RunSummary summary;
 };
 

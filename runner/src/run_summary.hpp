@@ -1,4 +1,4 @@
-// What the summaries at the end read: the counts and the kept outputs of a run, or the counts of a listing.
+// What the summaries at the end read: the counts and the finished tests of a run, or the counts of a listing.
 #pragma once
 
 #include <chrono>
@@ -17,10 +17,9 @@ struct RunSummary {
     std::size_t ignored = 0;
     std::size_t measured = 0;
     std::size_t filtered_out = 0;
-    // Finished tests whose output the summary may show.
-    std::vector<CompletedTest> failures;
-    std::vector<CompletedTest> not_failures;
-    std::vector<CompletedTest> time_failures;
+    // Every finished test, in the order they finished: the failure blocks, `--show-output` and the JUnit
+    // document read them here.
+    std::vector<CompletedTest> results;
     std::optional<std::chrono::nanoseconds> exec_time;
 };
 

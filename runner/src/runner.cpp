@@ -89,7 +89,6 @@ int run_command_line(std::span<const TestDescriptor> table, std::span<const std:
     }
     RunPlan& plan = std::get<RunPlan>(*command_line);
     select_tests(table, plan);
-    console.use_color = plan.use_color;
     // Created only once everything else is known to be valid, so a refused run leaves an old log as it was.
     std::expected<LogFile, std::string> log = create_log(plan, environment);
     if (!log) {
@@ -113,7 +112,7 @@ int run_command_line(std::span<const TestDescriptor> table, std::span<const std:
 
 int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
               const RunEnvironment& environment, const ConsoleWriters& writers) {
-    Console console{writers, false, {}, {}};
+    Console console{writers, {}, {}};
     try {
         return run_command_line(table, args, environment, console);
     } catch (const std::bad_alloc&) {

@@ -61,7 +61,6 @@ TEST(CaptureScope, PassesTextToTheTerminalSideItWasWrittenTo) {
                                        err += text;
                                        return {};
                                    }},
-                    false,
                     {},
                     {}};
     {

@@ -66,10 +66,11 @@ void write(JsonFormatter& formatter, Console& console, const TestFinished& step)
     const ResultShape shape = shape_of(completed);
     std::string line = fmt::format("{{ \"type\": \"test\", \"name\": \"{}\", \"event\": \"{}\"",
                                    json_escape(completed.test.name), shape.event);
-    if (formatter.report_time && completed.kind != ResultKind::Ignored) {
+    if (formatter.plan.time_limits && completed.kind != ResultKind::Ignored) {
         line.append(fmt::format(", \"exec_time\": {}", seconds(completed.exec_time)));
     }
-    const bool display_output = formatter.show_passing_output || completed.kind != ResultKind::Passed;
+    const bool display_output =
+        formatter.plan.display.show_passing_output || completed.kind != ResultKind::Passed;
     if (display_output && !completed.output.empty()) {
         line.append(fmt::format(", \"stdout\": \"{}\"", json_escape(completed.output)));
     }

@@ -37,6 +37,12 @@ std::string failure(const CompletedTest& completed, std::string_view type) {
     return fmt::format("<failure message=\"{}\" type=\"{}\"/>", xml_attribute(completed.message), type);
 }
 
+// The executable's own name, without its folders: what a merged report of several executables tells apart.
+std::string_view suite_name(std::string_view program) {
+    const std::size_t slash = program.rfind('/');
+    return slash == std::string_view::npos ? program : program.substr(slash + 1);
+}
+
 std::string testcase(const CompletedTest& completed, bool show_passing_output) {
     const std::string open = testcase_open(completed);
     switch (completed.kind) {
@@ -69,25 +75,20 @@ void write(JunitFormatter&, Console& console, const TestRunningLong& step) {
     write_out(console, long_running_text(step.test.name, step.after));
 }
 
-void write(JunitFormatter& formatter, Console&, const TestFinished& step) {
-    formatter.results.push_back(step.completed);
-}
-
 // `skipped` counts ignored tests; tests a filter left out are not part of the suite at all.
 void write(JunitFormatter& formatter, Console& console, const RunFinished& step) {
     const RunSummary& summary = step.summary;
-    const std::string name = xml_attribute(formatter.suite_name);
+    const std::string name = xml_attribute(suite_name(formatter.plan.program));
     std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><testsuites>";
     document += fmt::format(
         "<testsuite name=\"{}\" package=\"{}\" id=\"0\" errors=\"0\" failures=\"{}\" tests=\"{}\" "
         "skipped=\"{}\" time=\"{}\">",
         name, name, summary.failed, summary.total, summary.ignored,
         seconds(summary.exec_time.value_or(std::chrono::nanoseconds{})));
-    for (const CompletedTest& completed : formatter.results) {
-        document += testcase(completed, formatter.show_passing_output);
+    for (const CompletedTest& completed : summary.results) {
+        document += testcase(completed, formatter.plan.display.show_passing_output);
     }
     document += "<system-out/><system-err/></testsuite></testsuites>\n";
-    formatter.results.clear();
     write_out(console, document);
 }
 

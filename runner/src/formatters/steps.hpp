@@ -1,6 +1,9 @@
-// The steps a formatter is told beyond the run loop's events (events.hpp): the end of a run, and a listing.
+// The steps a formatter is told: the run loop's events (events.hpp), the end of a run, and a listing.
 #pragma once
 
+#include "../console.hpp"
+#include "../events.hpp"
+#include "../run_plan.hpp"
 #include "../run_summary.hpp"
 #include "ovra/runner/test_descriptor.hpp"
 

@@ -17,7 +17,7 @@ void write_progress(TerseFormatter& formatter, Console& console) {
 }
 
 void write_short_result(TerseFormatter& formatter, Console& console, std::string_view mark, Color color) {
-    write_colored(console, mark, color);
+    write_colored(console, formatter.plan.use_color, mark, color);
     ++formatter.test_column;
     ++formatter.test_count;
     if (formatter.test_column % max_column == max_column - 1) {
@@ -32,7 +32,7 @@ void write_failed(TerseFormatter& formatter, Console& console, std::string_view 
     }
     ++formatter.test_count;
     write_out(console, fmt::format("{} --- ", name));
-    write_colored(console, "FAILED", Color::Red);
+    write_colored(console, formatter.plan.use_color, "FAILED", Color::Red);
     write_out(console, "\n");
 }
 
@@ -63,7 +63,7 @@ void write(TerseFormatter& formatter, Console& console, const TestFinished& step
 }
 
 void write(TerseFormatter& formatter, Console& console, const RunFinished& step) {
-    write_run_summary(console, step.summary, formatter.show_passing_output);
+    write_run_summary(formatter.plan, console, step.summary);
 }
 
 void write(TerseFormatter&, Console& console, const TestListed& step) {
