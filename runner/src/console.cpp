@@ -27,7 +27,7 @@ void write_out(Console& console, std::string_view text) {
     if (console.failed_write) {
         return;
     }
-    if (const WriteResult written = console.writers.out(text); !written) {
+    if (const IoResult written = console.writers.out(text); !written) {
         console.failed_write = written.error();
     }
 }

@@ -32,7 +32,7 @@ std::expected<LogFile, IoError> open_log(const std::string& path) {
     return LogFile(file);
 }
 
-WriteResult write_log(LogFile& log, std::string_view text) {
+IoResult write_log(LogFile& log, std::string_view text) {
     if (log.file == nullptr || text.empty()) {
         return {};
     }
@@ -43,7 +43,7 @@ WriteResult write_log(LogFile& log, std::string_view text) {
     return {};
 }
 
-WriteResult close_log(LogFile& log) {
+IoResult close_log(LogFile& log) {
     if (log.file == nullptr) {
         return {};
     }

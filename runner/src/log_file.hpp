@@ -39,9 +39,9 @@ std::optional<FileIdentity> identity_of(const std::string& path);
 std::expected<LogFile, IoError> open_log(const std::string& path);
 
 // Nothing happens without a file.
-WriteResult write_log(LogFile& log, std::string_view text);
+IoResult write_log(LogFile& log, std::string_view text);
 
 // Flushes and closes; buffered lines that cannot be written show here.
-WriteResult close_log(LogFile& log);
+IoResult close_log(LogFile& log);
 
 }  // namespace ovra_runner

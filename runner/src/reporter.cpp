@@ -28,7 +28,7 @@ void log_line(Console& console, LogFile* log, std::string_view text) {
     if (log == nullptr) {
         return;
     }
-    if (const WriteResult written = write_log(*log, text); !written) {
+    if (const IoResult written = write_log(*log, text); !written) {
         record_failed_write(console, written.error());
     }
 }

@@ -4,7 +4,9 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
@@ -16,11 +18,14 @@
 #include <fmt/format.h>
 
 #include "capture_scope.hpp"
+#include "integer_text.hpp"
 #include "isolation/child_process.hpp"
 #include "isolation/child_exit.hpp"
 #include "ovra/runner/backtrace.hpp"
 #include "ovra/runner/capture.hpp"
+#include "ovra/printable/printable.hpp"
 #include "ovra/runner/check.hpp"
+#include "ovra/runner/runner.hpp"
 
 namespace ovra_runner {
 
@@ -172,7 +177,25 @@ CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunS
     return completed;
 }
 
-int child_main(const TestDescriptor& test) {
+int child_main(std::span<const TestDescriptor> table, std::string_view name) {
+    std::optional<pid_t> parent;
+    if (const char* text = std::getenv(isolation::parent_variable)) {
+        if (const auto pid = parse_unsigned(text); pid && std::in_range<pid_t>(*pid)) {
+            parent = static_cast<pid_t>(*pid);
+        }
+    }
+    ::unsetenv(isolation::invoke_variable);
+    ::unsetenv(isolation::parent_variable);
+    isolation::die_with_parent(parent);
+    const auto found = std::find_if(table.begin(), table.end(),
+                                    [&](const TestDescriptor& entry) { return entry.name == name; });
+    if (found == table.end()) {
+        const std::string line =
+            fmt::format("error: no test named `{}` in this executable\n", ovra_printable::printable(name));
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        return exit_failure;
+    }
+    const TestDescriptor& test = *found;
     // A fresh process: its first failure report carries the hint.
     std::atomic<bool> backtrace_hint_pending{true};
     std::optional<std::string> failure;
