@@ -1,4 +1,5 @@
-// What the run loop reports, in the order it happens; the reporter turns these into text.
+// The steps of a report, in the order they happen: the run loop's events, then the end of the run that the
+// reporter adds; or the steps of a listing. Formatters turn them into text.
 #pragma once
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <variant>
 
 #include "ovra/runner/test_descriptor.hpp"
+#include "run_summary.hpp"
 #include "test_result.hpp"
 
 namespace ovra_runner {
@@ -28,5 +30,17 @@ struct TestFinished {
 };
 
 using RunEvent = std::variant<RunStarted, TestStarted, TestRunningLong, TestFinished>;
+
+struct RunFinished {
+    const RunSummary& summary;
+};
+
+struct ListingStarted {};
+struct TestListed {
+    const TestDescriptor& test;
+};
+struct ListingFinished {
+    const ListingSummary& summary;
+};
 
 }  // namespace ovra_runner

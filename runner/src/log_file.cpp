@@ -33,21 +33,21 @@ std::expected<LogFile, IoError> open_log(const std::string& path) {
 }
 
 IoResult write_log(LogFile& log, std::string_view text) {
-    if (log.file == nullptr || text.empty()) {
+    if (!log || text.empty()) {
         return {};
     }
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), log.file) != text.size()) {
+    if (std::fwrite(text.data(), 1, text.size(), log.get()) != text.size()) {
         return std::unexpected(last_error());
     }
     return {};
 }
 
 IoResult close_log(LogFile& log) {
-    if (log.file == nullptr) {
+    if (!log) {
         return {};
     }
-    std::FILE* file = std::exchange(log.file, nullptr);
+    std::FILE* file = log.release();
     errno = 0;
     const bool flushed = std::fflush(file) == 0;
     const IoError flush_error = last_error();

@@ -3,34 +3,21 @@
 
 #include <cstdio>
 #include <expected>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "ovra/runner/run_environment.hpp"
 
 namespace ovra_runner {
 
-struct LogFile {
-    std::FILE* file = nullptr;
-
-    LogFile() = default;
-    explicit LogFile(std::FILE* opened) : file(opened) {}
-    LogFile(LogFile&& other) noexcept : file(std::exchange(other.file, nullptr)) {}
-    LogFile& operator=(LogFile&& other) noexcept {
-        std::swap(file, other.file);
-        return *this;
-    }
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
-    // Only reached on paths that already report an error; `close_log` is the checked way out.
-    ~LogFile() {
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-    }
+// Closing here is only reached on paths that already report an error; `close_log` is the checked way out.
+struct CloseLog {
+    void operator()(std::FILE* file) const { std::fclose(file); }
 };
+
+using LogFile = std::unique_ptr<std::FILE, CloseLog>;
 
 // The file `path` names now, if it exists.
 std::optional<FileIdentity> identity_of(const std::string& path);

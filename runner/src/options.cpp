@@ -281,7 +281,7 @@ std::expected<void, std::string> apply_values(const MatchedArguments& matched, R
     }
     // `--force-run-in-process` wins over both ways of asking for isolation.
     if ((timeout || matched.given(option("isolate"))) && !matched.given(option("force-run-in-process"))) {
-        plan.strategy = Isolated{plan.program, timeout};
+        plan.strategy = Isolated{timeout};
     }
     if (const std::string* value = matched.value(option("color"))) {
         if (*value != "auto" && *value != "always" && *value != "never") {

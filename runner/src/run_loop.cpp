@@ -145,34 +145,25 @@ void start_workers(WorkerPool& pool, std::size_t count, RunState& state) {
     }
 }
 
-struct Deadline {
-    std::size_t id;
-    std::chrono::steady_clock::time_point when;
-};
+using Clock = std::chrono::steady_clock;
 
-// Deadlines in the order their tests started, which is the order they expire in.
-struct Deadlines {
-    std::vector<Deadline> entries;
-    std::size_t first = 0;
-
-    bool empty() const { return first == entries.size(); }
-    const Deadline& front() const { return entries[first]; }
-};
-
-// The next finished test's id, reporting tests that run long while waiting. A failure of the runner's own
-// code on a worker is thrown here.
-std::size_t next_completion(Mailbox& mailbox, Deadlines& deadlines, const RunPlan& plan, const Emit& emit) {
+// The next finished test's id, reporting tests that run long while waiting. `watched` counts the jobs, in
+// the order they were handed out (the order their deadlines pass), already looked at. A failure of the
+// runner's own code on a worker is thrown here.
+std::size_t next_completion(Mailbox& mailbox, std::size_t& watched, const std::vector<Clock::time_point>& deadlines,
+                            const RunPlan& plan, const Emit& emit) {
     std::unique_lock lock(mailbox.mutex);
     const auto has_result = [&] { return !mailbox.done.empty(); };
+    const std::vector<std::size_t>& jobs = mailbox.jobs.ids;
     while (mailbox.done.empty()) {
-        if (deadlines.empty()) {
+        if (watched == mailbox.jobs.tail) {
             mailbox.result_ready.wait(lock, has_result);
             break;
         }
-        mailbox.result_ready.wait_until(lock, deadlines.front().when, has_result);
-        const auto now = std::chrono::steady_clock::now();
-        while (!deadlines.empty() && deadlines.front().when <= now) {
-            const std::size_t id = deadlines.entries[deadlines.first++].id;
+        mailbox.result_ready.wait_until(lock, deadlines[jobs[watched]], has_result);
+        const auto now = Clock::now();
+        for (; watched < mailbox.jobs.tail && deadlines[jobs[watched]] <= now; ++watched) {
+            const std::size_t id = jobs[watched];
             if (mailbox.running[id] != 0) {
                 lock.unlock();
                 (void)emit(TestRunningLong{plan.tests[id], plan.long_running_after});
@@ -200,8 +191,9 @@ bool run_concurrently(RunState& state, const Emit& emit) {
         return false;
     }
     Mailbox& mailbox = pool.mailbox;
-    Deadlines deadlines;
-    deadlines.entries.reserve(tests.size());
+    // By test id: when a test still running is reported as running long.
+    std::vector<Clock::time_point> deadlines(tests.size());
+    std::size_t watched = 0;
     std::size_t pending = 0;
     std::size_t next = 0;
     while (pending > 0 || next < tests.size()) {
@@ -215,16 +207,15 @@ bool run_concurrently(RunState& state, const Emit& emit) {
                     mailbox.results[id] = run_or_ignore(test, state);
                     mailbox.done.push(id);
                 } else {
+                    deadlines[id] = Clock::now() + plan.long_running_after;
                     mailbox.running[id] = 1;
                     mailbox.jobs.push(id);
-                    deadlines.entries.push_back(
-                        Deadline{id, std::chrono::steady_clock::now() + plan.long_running_after});
                 }
             }
             mailbox.job_ready.notify_one();
             ++pending;
         }
-        const std::size_t id = next_completion(mailbox, deadlines, plan, emit);
+        const std::size_t id = next_completion(mailbox, watched, deadlines, plan, emit);
         --pending;
         if (!finish(plan, std::move(*mailbox.results[id]), emit)) {
             return true;

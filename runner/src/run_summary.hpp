@@ -1,4 +1,6 @@
 // What the summaries at the end read: the counts and the finished tests of a run, or the counts of a listing.
+// A table holds tests alone, so the standard runner's counts of benchmarks and of measured ones are always 0
+// and written as such.
 #pragma once
 
 #include <chrono>
@@ -15,7 +17,6 @@ struct RunSummary {
     std::size_t passed = 0;
     std::size_t failed = 0;
     std::size_t ignored = 0;
-    std::size_t measured = 0;
     std::size_t filtered_out = 0;
     // Every finished test, in the order they finished: the failure blocks, `--show-output` and the JUnit
     // document read them here.
@@ -25,7 +26,6 @@ struct RunSummary {
 
 struct ListingSummary {
     std::size_t tests = 0;
-    std::size_t benchmarks = 0;
     std::size_t ignored = 0;
 };
 

@@ -97,7 +97,7 @@ int run_parsed(std::span<const TestDescriptor> table, ParsedCommandLine parsed, 
     if (!log) {
         return report_error(console, log.error());
     }
-    LogFile* const log_file = log->file != nullptr ? &*log : nullptr;
+    LogFile* const log_file = *log ? &*log : nullptr;
     if (plan.action == PlanAction::List) {
         report_listing(plan, console, log_file);
         return finish_report(console, *log, exit_success);

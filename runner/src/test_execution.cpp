@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <typeinfo>
 #include <exception>
 #include <new>
@@ -18,6 +17,7 @@
 #include <fmt/format.h>
 
 #include "capture_scope.hpp"
+#include "demangle.hpp"
 #include "integer_text.hpp"
 #include "isolation/child_process.hpp"
 #include "isolation/child_exit.hpp"
@@ -58,13 +58,7 @@ void write_panic_report(std::string_view thread, std::string_view file, std::uin
 // What a thrown exception says about itself: its type, demangled, and what() for a standard one.
 std::string exception_text(const std::exception* exception) {
     const std::type_info* type = abi::__cxa_current_exception_type();
-    std::string name = type == nullptr ? std::string("unknown") : type->name();
-    int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> plain(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status),
-                                                      &std::free);
-    if (status == 0 && plain) {
-        name = plain.get();
-    }
+    const std::string name = type == nullptr ? std::string("unknown") : demangle(type->name());
     return exception == nullptr ? fmt::format("C++ exception of type {}", name)
                                 : fmt::format("C++ exception of type {}: {}", name, exception->what());
 }
@@ -166,7 +160,7 @@ CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
 
 CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
     const auto run = isolation::run_in_child(isolation::ChildRequest{
-        test.name, strategy.program_name, state.plan.display.capture, strategy.timeout});
+        test.name, state.plan.program, state.plan.display.capture, strategy.timeout});
     if (!run) {
         CompletedTest unstarted{.test = test};
         fail_with_note(unstarted, run.error());

@@ -1,7 +1,9 @@
 // One JSON object per line and event, in the key order tools read.
 #pragma once
 
-#include "steps.hpp"
+#include "../console.hpp"
+#include "../events.hpp"
+#include "../run_plan.hpp"
 
 namespace ovra_runner {
 

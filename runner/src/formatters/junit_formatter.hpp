@@ -4,7 +4,9 @@
 // shape; it lists as the pretty format does.
 #pragma once
 
-#include "steps.hpp"
+#include "../console.hpp"
+#include "../events.hpp"
+#include "../run_plan.hpp"
 
 namespace ovra_runner {
 

@@ -1,7 +1,9 @@
 // One line per test: "test NAME ... ok", then the failures and the summary.
 #pragma once
 
-#include "steps.hpp"
+#include "../console.hpp"
+#include "../events.hpp"
+#include "../run_plan.hpp"
 
 namespace ovra_runner {
 

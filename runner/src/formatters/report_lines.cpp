@@ -88,8 +88,8 @@ void write_run_summary(const RunPlan& plan, Console& console, const RunSummary& 
         write_colored(console, plan.use_color, "FAILED", Color::Red);
     }
     std::string line =
-        fmt::format(". {} passed; {} failed; {} ignored; {} measured; {} filtered out", summary.passed,
-                    summary.failed, summary.ignored, summary.measured, summary.filtered_out);
+        fmt::format(". {} passed; {} failed; {} ignored; 0 measured; {} filtered out", summary.passed,
+                    summary.failed, summary.ignored, summary.filtered_out);
     if (summary.exec_time) {
         line.append(
             fmt::format("; finished in {:.2f}s", std::chrono::duration<double>(*summary.exec_time).count()));
@@ -103,9 +103,9 @@ std::string listed_test_line(const TestDescriptor& test) {
 }
 
 std::string listing_summary(const ListingSummary& summary) {
-    const std::string_view blank = summary.tests != 0 || summary.benchmarks != 0 ? "\n" : "";
+    const std::string_view blank = summary.tests != 0 ? "\n" : "";
     return fmt::format("{}{}, {}\n", blank, count_of(summary.tests, "test"),
-                       count_of(summary.benchmarks, "benchmark"));
+                       count_of(0, "benchmark"));
 }
 
 }  // namespace ovra_runner

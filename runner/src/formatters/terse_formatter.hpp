@@ -4,7 +4,9 @@
 
 #include <cstddef>
 
-#include "steps.hpp"
+#include "../console.hpp"
+#include "../events.hpp"
+#include "../run_plan.hpp"
 
 namespace ovra_runner {
 
