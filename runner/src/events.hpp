@@ -14,16 +14,13 @@
 
 namespace ovra_runner {
 
-struct RunStarted {
-    std::size_t test_count;
-    std::optional<std::uint64_t> shuffle_seed;
-};
+// The formatters read the counts, the seed and the thresholds from the plan.
+struct RunStarted {};
 struct TestStarted {
     TestDescriptor test;
 };
 struct TestRunningLong {
     TestDescriptor test;
-    std::chrono::milliseconds after;
 };
 struct TestFinished {
     CompletedTest completed;
@@ -39,8 +36,6 @@ struct ListingStarted {};
 struct TestListed {
     const TestDescriptor& test;
 };
-struct ListingFinished {
-    const ListingSummary& summary;
-};
+struct ListingFinished {};
 
 }  // namespace ovra_runner

@@ -79,15 +79,10 @@ void count_result(RunSummary& summary, CompletedTest completed) {
 }  // namespace
 
 Reporter make_reporter(const RunPlan& plan, Console& console, LogFile* log) {
-    Reporter reporter{plan, make_formatter(plan), console, log, {}};
-    reporter.summary.filtered_out = plan.filtered_out;
-    return reporter;
+    return Reporter{plan, make_formatter(plan), console, log, {}};
 }
 
 bool report(Reporter& reporter, const RunEvent& event) {
-    if (const auto* started = std::get_if<RunStarted>(&event)) {
-        reporter.summary.total = started->test_count;
-    }
     const auto* finished = std::get_if<TestFinished>(&event);
     if (finished != nullptr) {
         log_result(reporter.plan, reporter.console, reporter.log, finished->completed);
@@ -107,17 +102,12 @@ bool report_end(Reporter& reporter, std::chrono::nanoseconds exec_time) {
 
 void report_listing(const RunPlan& plan, Console& console, LogFile* log) {
     AnyFormatter formatter = make_formatter(plan);
-    ListingSummary summary;
     tell(formatter, console, ListingStarted{});
     for (const TestDescriptor& test : plan.tests) {
-        ++summary.tests;
-        if (test.ignore) {
-            ++summary.ignored;
-        }
         tell(formatter, console, TestListed{test});
         log_line(console, log, fmt::format("test {}\n", test.name));
     }
-    tell(formatter, console, ListingFinished{summary});
+    tell(formatter, console, ListingFinished{});
 }
 
 }  // namespace ovra_runner

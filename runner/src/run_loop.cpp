@@ -28,7 +28,8 @@ CompletedTest run_or_ignore(const TestDescriptor& test, RunState& state) {
 // Reports a finished test; false when the run must start nothing more (the first failure with
 // `--fail-fast`, or a report that can no longer be written).
 bool finish(const RunPlan& plan, CompletedTest completed, const Emit& emit) {
-    const bool stop = plan.fail_fast && is_failure(completed.kind);
+    const bool stop = plan.fail_fast && (completed.kind == ResultKind::Failed ||
+                                         completed.kind == ResultKind::TimeLimitExceeded);
     return emit(TestFinished{std::move(completed)}) && !stop;
 }
 
@@ -166,7 +167,7 @@ std::size_t next_completion(Mailbox& mailbox, std::size_t& watched, const std::v
             const std::size_t id = jobs[watched];
             if (mailbox.running[id] != 0) {
                 lock.unlock();
-                (void)emit(TestRunningLong{plan.tests[id], plan.long_running_after});
+                (void)emit(TestRunningLong{plan.tests[id]});
                 lock.lock();
             }
         }
@@ -227,7 +228,7 @@ bool run_concurrently(RunState& state, const Emit& emit) {
 }  // namespace
 
 void execute_plan(RunState& state, const Emit& emit) {
-    (void)emit(RunStarted{state.plan.tests.size(), state.plan.shuffle_seed});
+    (void)emit(RunStarted{});
     // One worker, or none that the system allows: the tests run one after another on this thread.
     if (state.plan.workers == 1 || !run_concurrently(state, emit)) {
         run_serially(state, emit);

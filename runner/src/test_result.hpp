@@ -12,10 +12,6 @@ namespace ovra_runner {
 
 enum class ResultKind { Passed, Failed, TimeLimitExceeded, Ignored };
 
-inline bool is_failure(ResultKind kind) {
-    return kind == ResultKind::Failed || kind == ResultKind::TimeLimitExceeded;
-}
-
 struct CompletedTest {
     TestDescriptor test{};
     ResultKind kind = ResultKind::Passed;

@@ -19,14 +19,10 @@ std::pair<std::string_view, std::string_view> class_and_name(std::string_view fu
     return {full_name.substr(0, separator), full_name.substr(separator + 2)};
 }
 
-std::string seconds(std::chrono::nanoseconds duration) {
-    return plain_decimal(std::chrono::duration<double>(duration).count());
-}
-
 std::string testcase_open(const CompletedTest& completed) {
     const auto [class_name, name] = class_and_name(completed.test.name);
     return fmt::format("<testcase classname=\"{}\" name=\"{}\" time=\"{}\"", xml_attribute(class_name),
-                       xml_attribute(name), seconds(completed.exec_time));
+                       xml_attribute(name), plain_seconds(completed.exec_time));
 }
 
 std::string system_out(std::string_view output) {
@@ -71,8 +67,8 @@ std::string testcase(const CompletedTest& completed, bool show_passing_output) {
 
 }  // namespace
 
-void write(JunitFormatter&, Console& console, const TestRunningLong& step) {
-    write_out(console, long_running_text(step.test.name, step.after));
+void write(JunitFormatter& formatter, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(formatter.plan, step.test));
 }
 
 // `skipped` counts ignored tests; tests a filter left out are not part of the suite at all.
@@ -83,8 +79,8 @@ void write(JunitFormatter& formatter, Console& console, const RunFinished& step)
     document += fmt::format(
         "<testsuite name=\"{}\" package=\"{}\" id=\"0\" errors=\"0\" failures=\"{}\" tests=\"{}\" "
         "skipped=\"{}\" time=\"{}\">",
-        name, name, summary.failed, summary.total, summary.ignored,
-        seconds(summary.exec_time.value_or(std::chrono::nanoseconds{})));
+        name, name, summary.failed, formatter.plan.tests.size(), summary.ignored,
+        plain_seconds(summary.exec_time.value_or(std::chrono::nanoseconds{})));
     for (const CompletedTest& completed : summary.results) {
         document += testcase(completed, formatter.plan.display.show_passing_output);
     }
@@ -96,8 +92,8 @@ void write(JunitFormatter&, Console& console, const TestListed& step) {
     write_out(console, listed_test_line(step.test));
 }
 
-void write(JunitFormatter&, Console& console, const ListingFinished& step) {
-    write_out(console, listing_summary(step.summary));
+void write(JunitFormatter& formatter, Console& console, const ListingFinished&) {
+    write_out(console, listing_summary(formatter.plan));
 }
 
 }  // namespace ovra_runner

@@ -52,8 +52,8 @@ void write_result_word(const RunPlan& plan, Console& console, const CompletedTes
 
 }  // namespace
 
-void write(PrettyFormatter&, Console& console, const RunStarted& step) {
-    write_out(console, run_header(step.test_count, step.shuffle_seed));
+void write(PrettyFormatter& formatter, Console& console, const RunStarted&) {
+    write_out(console, run_header(formatter.plan));
 }
 
 void write(PrettyFormatter& formatter, Console& console, const TestStarted& step) {
@@ -62,8 +62,8 @@ void write(PrettyFormatter& formatter, Console& console, const TestStarted& step
     }
 }
 
-void write(PrettyFormatter&, Console& console, const TestRunningLong& step) {
-    write_out(console, long_running_text(step.test.name, step.after));
+void write(PrettyFormatter& formatter, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(formatter.plan, step.test));
 }
 
 void write(PrettyFormatter& formatter, Console& console, const TestFinished& step) {
@@ -85,8 +85,8 @@ void write(PrettyFormatter&, Console& console, const TestListed& step) {
     write_out(console, listed_test_line(step.test));
 }
 
-void write(PrettyFormatter&, Console& console, const ListingFinished& step) {
-    write_out(console, listing_summary(step.summary));
+void write(PrettyFormatter& formatter, Console& console, const ListingFinished&) {
+    write_out(console, listing_summary(formatter.plan));
 }
 
 }  // namespace ovra_runner

@@ -9,17 +9,27 @@
 
 namespace ovra_runner {
 
-std::string run_header(std::size_t test_count, std::optional<std::uint64_t> shuffle_seed) {
-    const std::string_view noun = test_count != 1 ? "tests" : "test";
-    const std::string seed = shuffle_seed ? fmt::format(" (shuffle seed: {})", *shuffle_seed) : std::string();
-    return fmt::format("\nrunning {} {}{}\n", test_count, noun, seed);
+namespace {
+
+// "1 test" or "N tests".
+std::string count_of(std::size_t count, std::string_view noun) {
+    return count == 1 ? fmt::format("1 {}", noun) : fmt::format("{} {}s", count, noun);
 }
 
-std::string long_running_text(std::string_view name, std::chrono::milliseconds after) {
+}  // namespace
+
+std::string run_header(const RunPlan& plan) {
+    const std::string seed =
+        plan.shuffle_seed ? fmt::format(" (shuffle seed: {})", *plan.shuffle_seed) : std::string();
+    return fmt::format("\nrunning {}{}\n", count_of(plan.tests.size(), "test"), seed);
+}
+
+std::string long_running_text(const RunPlan& plan, const TestDescriptor& test) {
+    const std::chrono::milliseconds after = plan.long_running_after;
     const std::string seconds = after.count() % 1000 == 0
                                     ? fmt::format("{}", after.count() / 1000)
-                                    : plain_decimal(std::chrono::duration<double>(after).count());
-    return fmt::format("test {} has been running for over {} seconds\n", name, seconds);
+                                    : plain_seconds(after);
+    return fmt::format("test {} has been running for over {} seconds\n", test.name, seconds);
 }
 
 namespace {
@@ -59,11 +69,6 @@ void write_results(Console& console, const std::vector<CompletedTest>& results, 
     write_out(console, list);
 }
 
-// "1 test" or "N tests".
-std::string count_of(std::size_t count, std::string_view noun) {
-    return count == 1 ? fmt::format("1 {}", noun) : fmt::format("{} {}s", count, noun);
-}
-
 }  // namespace
 
 void write_run_summary(const RunPlan& plan, Console& console, const RunSummary& summary) {
@@ -89,7 +94,7 @@ void write_run_summary(const RunPlan& plan, Console& console, const RunSummary& 
     }
     std::string line =
         fmt::format(". {} passed; {} failed; {} ignored; 0 measured; {} filtered out", summary.passed,
-                    summary.failed, summary.ignored, summary.filtered_out);
+                    summary.failed, summary.ignored, plan.filtered_out);
     if (summary.exec_time) {
         line.append(
             fmt::format("; finished in {:.2f}s", std::chrono::duration<double>(*summary.exec_time).count()));
@@ -102,10 +107,9 @@ std::string listed_test_line(const TestDescriptor& test) {
     return fmt::format("{}: test\n", test.name);
 }
 
-std::string listing_summary(const ListingSummary& summary) {
-    const std::string_view blank = summary.tests != 0 ? "\n" : "";
-    return fmt::format("{}{}, {}\n", blank, count_of(summary.tests, "test"),
-                       count_of(0, "benchmark"));
+std::string listing_summary(const RunPlan& plan) {
+    const std::string_view blank = plan.tests.empty() ? "" : "\n";
+    return fmt::format("{}{}, 0 benchmarks\n", blank, count_of(plan.tests.size(), "test"));
 }
 
 }  // namespace ovra_runner

@@ -17,10 +17,10 @@
 namespace ovra_runner {
 
 // "\nrunning N tests" with the shuffle seed when there is one.
-std::string run_header(std::size_t test_count, std::optional<std::uint64_t> shuffle_seed);
+std::string run_header(const RunPlan& plan);
 
 // "test NAME has been running for over S seconds\n".
-std::string long_running_text(std::string_view name, std::chrono::milliseconds after);
+std::string long_running_text(const RunPlan& plan, const TestDescriptor& test);
 
 // The passing tests' outputs with `--show-output`, the failures' blocks, then the "test result:" line.
 void write_run_summary(const RunPlan& plan, Console& console, const RunSummary& summary);
@@ -29,6 +29,6 @@ void write_run_summary(const RunPlan& plan, Console& console, const RunSummary& 
 std::string listed_test_line(const TestDescriptor& test);
 
 // The closing line of a plain listing, after a blank line when anything was listed.
-std::string listing_summary(const ListingSummary& summary);
+std::string listing_summary(const RunPlan& plan);
 
 }  // namespace ovra_runner

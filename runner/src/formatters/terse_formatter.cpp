@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t max_column = 88;
 
 void write_progress(TerseFormatter& formatter, Console& console) {
-    write_out(console, fmt::format(" {}/{}\n", formatter.test_count, formatter.total_test_count));
+    write_out(console, fmt::format(" {}/{}\n", formatter.test_count, formatter.plan.tests.size()));
     formatter.test_column = 0;
 }
 
@@ -38,13 +38,12 @@ void write_failed(TerseFormatter& formatter, Console& console, std::string_view 
 
 }  // namespace
 
-void write(TerseFormatter& formatter, Console& console, const RunStarted& step) {
-    formatter.total_test_count = step.test_count;
-    write_out(console, run_header(step.test_count, step.shuffle_seed));
+void write(TerseFormatter& formatter, Console& console, const RunStarted&) {
+    write_out(console, run_header(formatter.plan));
 }
 
-void write(TerseFormatter&, Console& console, const TestRunningLong& step) {
-    write_out(console, long_running_text(step.test.name, step.after));
+void write(TerseFormatter& formatter, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(formatter.plan, step.test));
 }
 
 void write(TerseFormatter& formatter, Console& console, const TestFinished& step) {

@@ -12,7 +12,6 @@ namespace ovra_runner {
 
 struct TerseFormatter {
     const RunPlan& plan;
-    std::size_t total_test_count = 0;
     // Results written so far, and characters on the current line.
     std::size_t test_count = 0;
     std::size_t test_column = 0;
