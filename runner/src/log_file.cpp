@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <system_error>
+
+#include <fmt/format.h>
 
 namespace ovra_runner {
 
@@ -15,21 +18,20 @@ IoError last_error() {
 
 }  // namespace
 
-std::optional<FileIdentity> identity_of(const std::string& path) {
+std::expected<LogFile, std::string> create_log(const std::string& path, std::optional<FileIdentity> stdout_file) {
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        return std::nullopt;
+    if (stdout_file && ::stat(path.c_str(), &status) == 0 &&
+        FileIdentity{status.st_dev, status.st_ino} == *stdout_file) {
+        return std::unexpected(
+            fmt::format("could not create the log file `{}`: it is the file standard output writes to", path));
     }
-    return FileIdentity{status.st_dev, status.st_ino};
-}
-
-std::expected<LogFile, IoError> open_log(const std::string& path) {
     errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) {
-        return std::unexpected(last_error());
+    LogFile file(std::fopen(path.c_str(), "w"));
+    if (!file) {
+        return std::unexpected(fmt::format("could not create the log file `{}`: {}", path,
+                                           std::generic_category().message(last_error().os_error)));
     }
-    return LogFile(file);
+    return file;
 }
 
 IoResult write_log(LogFile& log, std::string_view text) {

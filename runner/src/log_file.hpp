@@ -19,11 +19,10 @@ struct CloseLog {
 
 using LogFile = std::unique_ptr<std::FILE, CloseLog>;
 
-// The file `path` names now, if it exists.
-std::optional<FileIdentity> identity_of(const std::string& path);
-
-// Creates (or truncates) the file; the error is errno.
-std::expected<LogFile, IoError> open_log(const std::string& path);
+// Creates (or truncates) the file at `path`, which may not be the one standard output writes to: report and
+// log would cut each other into pieces in one file, and opening it would truncate the report written so far.
+// The error is the message printed after "error: ".
+std::expected<LogFile, std::string> create_log(const std::string& path, std::optional<FileIdentity> stdout_file);
 
 // Nothing happens without a file.
 IoResult write_log(LogFile& log, std::string_view text);

@@ -24,11 +24,8 @@ AnyFormatter make_formatter(const RunPlan& plan) {
 }
 
 // A failed log write ends the run like a failed console write.
-void log_line(Console& console, LogFile* log, std::string_view text) {
-    if (log == nullptr) {
-        return;
-    }
-    if (const IoResult written = write_log(*log, text); !written) {
+void log_line(Console& console, LogFile& log, std::string_view text) {
+    if (const IoResult written = write_log(log, text); !written) {
         record_failed_write(console, written.error());
     }
 }
@@ -48,8 +45,8 @@ std::string log_result_word(const CompletedTest& completed) {
                                          : std::string("ignored");
 }
 
-void log_result(const RunPlan& plan, Console& console, LogFile* log, const CompletedTest& completed) {
-    if (log == nullptr) {
+void log_result(const RunPlan& plan, Console& console, LogFile& log, const CompletedTest& completed) {
+    if (!log) {
         return;
     }
     std::string line = fmt::format("{} {}", log_result_word(completed), completed.test.name);
@@ -78,7 +75,7 @@ void count_result(RunSummary& summary, CompletedTest completed) {
 
 }  // namespace
 
-Reporter make_reporter(const RunPlan& plan, Console& console, LogFile* log) {
+Reporter make_reporter(const RunPlan& plan, Console& console, LogFile& log) {
     return Reporter{plan, make_formatter(plan), console, log, {}};
 }
 
@@ -100,7 +97,7 @@ bool report_end(Reporter& reporter, std::chrono::nanoseconds exec_time) {
     return reporter.summary.failed == 0;
 }
 
-void report_listing(const RunPlan& plan, Console& console, LogFile* log) {
+void report_listing(const RunPlan& plan, Console& console, LogFile& log) {
     AnyFormatter formatter = make_formatter(plan);
     tell(formatter, console, ListingStarted{});
     for (const TestDescriptor& test : plan.tests) {

@@ -17,12 +17,12 @@ struct Reporter {
     const RunPlan& plan;
     AnyFormatter formatter;
     Console& console;
-    // The `--logfile` file, or null.
-    LogFile* log;
+    // The `--logfile` file, where there is one.
+    LogFile& log;
     RunSummary summary;
 };
 
-Reporter make_reporter(const RunPlan& plan, Console& console, LogFile* log);
+Reporter make_reporter(const RunPlan& plan, Console& console, LogFile& log);
 
 // False once the report can no longer be written: the tests still to start would run for nobody. A failed
 // write to either side is kept in the console (see `first_failed_write`).
@@ -31,6 +31,6 @@ bool report(Reporter& reporter, const RunEvent& event);
 // Writes the summary of a run that took `exec_time`; true when no test failed.
 bool report_end(Reporter& reporter, std::chrono::nanoseconds exec_time);
 
-void report_listing(const RunPlan& plan, Console& console, LogFile* log);
+void report_listing(const RunPlan& plan, Console& console, LogFile& log);
 
 }  // namespace ovra_runner

@@ -48,24 +48,6 @@ int finish_report(Console& console, LogFile& log, int status) {
     return status;
 }
 
-std::expected<LogFile, std::string> create_log(const RunPlan& plan, const RunEnvironment& environment) {
-    if (!plan.logfile) {
-        return LogFile{};
-    }
-    // Report and log would cut each other into pieces in one file; opening it would also truncate the
-    // report written so far.
-    if (environment.stdout_file && identity_of(*plan.logfile) == environment.stdout_file) {
-        return std::unexpected(fmt::format(
-            "could not create the log file `{}`: it is the file standard output writes to", *plan.logfile));
-    }
-    std::expected<LogFile, IoError> log = open_log(*plan.logfile);
-    if (!log) {
-        return std::unexpected(fmt::format("could not create the log file `{}`: {}", *plan.logfile,
-                                           std::generic_category().message(log.error().os_error)));
-    }
-    return std::move(*log);
-}
-
 std::string describe(const TableFault& fault) {
     if (const auto* duplicate = std::get_if<DuplicateName>(&fault)) {
         return fmt::format("the test table names `{}` more than once", duplicate->name);
@@ -93,16 +75,16 @@ int run_parsed(std::span<const TestDescriptor> table, ParsedCommandLine parsed, 
     RunPlan& plan = std::get<RunPlan>(*parsed.command_line);
     select_tests(table, plan);
     // Created only once everything else is known to be valid, so a refused run leaves an old log as it was.
-    std::expected<LogFile, std::string> log = create_log(plan, environment);
+    std::expected<LogFile, std::string> log =
+        plan.logfile ? create_log(*plan.logfile, environment.stdout_file) : LogFile();
     if (!log) {
         return report_error(console, log.error());
     }
-    LogFile* const log_file = *log ? &*log : nullptr;
     if (plan.action == PlanAction::List) {
-        report_listing(plan, console, log_file);
+        report_listing(plan, console, *log);
         return finish_report(console, *log, exit_success);
     }
-    Reporter reporter = make_reporter(plan, console, log_file);
+    Reporter reporter = make_reporter(plan, console, *log);
     RunState state{plan, console};
     const auto start = std::chrono::steady_clock::now();
     execute_plan(state, [&](const RunEvent& event) { return report(reporter, event); });

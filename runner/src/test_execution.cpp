@@ -128,13 +128,6 @@ void enforce_time_limit(CompletedTest& completed, const std::optional<TimeOption
     }
 }
 
-}  // namespace
-
-CompletedTest execute(const TestDescriptor& test, RunState& state) {
-    return std::visit([&](const auto& strategy) { return execute(strategy, test, state); },
-                      state.plan.strategy);
-}
-
 CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
     CompletedTest completed{.test = test};
     const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&completed.output, nullptr}
@@ -169,6 +162,13 @@ CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunS
     CompletedTest completed = isolation::completed_in_child(test, *run, strategy.timeout);
     enforce_time_limit(completed, state.plan.time_limits);
     return completed;
+}
+
+}  // namespace
+
+CompletedTest execute(const TestDescriptor& test, RunState& state) {
+    return std::visit([&](const auto& strategy) { return execute(strategy, test, state); },
+                      state.plan.strategy);
 }
 
 int child_main(std::span<const TestDescriptor> table, std::string_view name) {
