@@ -179,13 +179,17 @@ std::size_t next_completion(Mailbox& mailbox, std::size_t& watched, const std::v
 }
 
 // Several workers: up to `plan.workers` tests are under way at once, each on a worker thread of its own,
-// while the calling thread hands them out and reports them. False, before anything is reported, when the
-// system allows no worker thread for the tests there are to run.
+// while the calling thread hands them out and reports them. False, before anything is reported, where a
+// serial run does as well: for a single test to run, which gains nothing from a thread of its own, or when
+// the system allows no worker thread at all.
 bool run_concurrently(RunState& state, const Emit& emit) {
     const RunPlan& plan = state.plan;
     const std::vector<TestDescriptor>& tests = plan.tests;
     const auto runnable = static_cast<std::size_t>(
         std::count_if(tests.begin(), tests.end(), [](const TestDescriptor& test) { return !test.ignore; }));
+    if (runnable == 1) {
+        return false;
+    }
     WorkerPool pool(tests.size());
     start_workers(pool, std::min(plan.workers, runnable), state);
     if (runnable > 0 && pool.threads.empty()) {
@@ -229,7 +233,8 @@ bool run_concurrently(RunState& state, const Emit& emit) {
 
 void execute_plan(RunState& state, const Emit& emit) {
     (void)emit(RunStarted{});
-    // One worker, or none that the system allows: the tests run one after another on this thread.
+    // One worker, one test to run, or no worker thread that the system allows: the tests run one after another
+    // on this thread.
     if (state.plan.workers == 1 || !run_concurrently(state, emit)) {
         run_serially(state, emit);
     }
