@@ -2,15 +2,10 @@
 // reporter adds; or the steps of a listing. Formatters turn them into text.
 #pragma once
 
-#include <chrono>
-#include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <variant>
 
 #include "ovra/runner/test_descriptor.hpp"
 #include "run_summary.hpp"
-#include "test_result.hpp"
 
 namespace ovra_runner {
 

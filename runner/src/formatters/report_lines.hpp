@@ -2,13 +2,7 @@
 // the listing's lines.
 #pragma once
 
-#include <chrono>
-#include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "../console.hpp"
 #include "../run_plan.hpp"
