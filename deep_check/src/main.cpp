@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
                 return ovra_runner::exit_failure;
             }
         } catch (const std::bad_alloc&) {
-            std::fwrite(ovra_runner::out_of_memory_line.data(), 1, ovra_runner::out_of_memory_line.size(),
-                        stderr);
+            std::fputs("error: out of memory\n", stderr);
             return ovra_runner::exit_failure;
         }
     }

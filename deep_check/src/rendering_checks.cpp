@@ -11,6 +11,7 @@
 #include "ovra/codegen/precision_text.hpp"
 #include "ovra/codegen/storage_error_text.hpp"
 #include "ovra/deep_check/check_that.hpp"
+#include "ovra/deep_check/report_text.hpp"
 #include "ovra/runner/backtrace.hpp"
 
 namespace ovra_tests::deep::rendering {
@@ -182,7 +183,7 @@ void check_texts(RenderFunction render, const Written& written) {
             return fmt::format("{}: the converted error has {} causes, not none", written.debug,
                                converted.causes.size());
         });
-        check_that(converted.backtrace.has_value() == ovra_runner::backtrace_enabled(), [&] {
+        check_that(converted.backtrace.has_value() == runner::backtraces_requested(), [&] {
             return fmt::format("{}: the converted error {} a backtrace", written.debug,
                                converted.backtrace ? "carries" : "lacks");
         });

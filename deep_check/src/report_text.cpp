@@ -1,9 +1,16 @@
 #include "ovra/deep_check/report_text.hpp"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <vector>
 
 namespace ovra_tests::deep::runner {
+
+bool backtraces_requested() {
+    const char* value = std::getenv("OVRA_BACKTRACE");
+    return value != nullptr && std::string_view(value) != "0";
+}
 
 namespace {
 

@@ -283,11 +283,11 @@ void check_run(RunTestsFunction run_tests, const KnownRun& run) {
     args.insert(args.end(), run.args.begin(), run.args.end());
     std::string out;
     std::string err;
-    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> ovra_runner::WriteResult {
+    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> ovra_runner::IoResult {
                                                   out.append(text);
                                                   return {};
                                               },
-                                              [&](std::string_view text) -> ovra_runner::WriteResult {
+                                              [&](std::string_view text) -> ovra_runner::IoResult {
                                                   err.append(text);
                                                   return {};
                                               }};
@@ -304,7 +304,7 @@ void check_run(RunTestsFunction run_tests, const KnownRun& run) {
     std::string got = out;
     std::size_t hints = 0;
     // A host that enables backtraces gets them in every failure report, and no hint.
-    const bool backtraces = ovra_runner::backtrace_enabled();
+    const bool backtraces = backtraces_requested();
     if (backtraces) {
         std::size_t removed = 0;
         expected = without_line(expected, backtrace_hint, removed);

@@ -23,6 +23,9 @@ struct LineMismatch {
 // The first line of `text` that its line of `pattern` does not match, if any (a missing line is empty).
 std::optional<LineMismatch> first_mismatch(std::string_view pattern, std::string_view text);
 
+// Whether this process asks for backtraces: OVRA_BACKTRACE set to anything but "0".
+bool backtraces_requested();
+
 // The line the runner adds to the first failure report of a run when backtraces are off.
 inline constexpr std::string_view backtrace_hint =
     "note: run with `OVRA_BACKTRACE=1` environment variable to display a backtrace";
