@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "ovra/layout_inspector/arguments.hpp"
+#include "ovra/layout_inspector/file_output.hpp"
 #include "ovra/layout_inspector/svg_picture.hpp"
 #include "ovra/layout_inspector/text_views.hpp"
 
