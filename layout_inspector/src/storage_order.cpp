@@ -23,19 +23,14 @@ BlockShape order_block(Role role, const Precision& precision) {
         .value_or(BlockShape{1, 1});
 }
 
-// Left order: panels of `width` columns (one block), leftmost first; rows top to bottom inside a panel
-// and each row's elements left to right.
-std::uint64_t left_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row,
-                            std::uint64_t column) {
-    return (column / width) * rows * width + row * width + column % width;
-}
-
-// Output order: as Left order, with the columns of each panel row interleaved.
-std::uint64_t output_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row,
-                              std::uint64_t column) {
-    // The column within the panel is below the panel width of 16, so it fits 32 bits.
+// Left and Output orders: panels of `width` columns (one block), leftmost first; rows top to bottom
+// inside a panel and each row's elements left to right, in Output order with its columns interleaved.
+std::uint64_t panel_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row, std::uint64_t column,
+                             bool interleaved) {
+    // The column within the panel is below the panel width, at most 32, so it fits 32 bits.
     const auto within = static_cast<std::uint32_t>(column % width);
-    return (column / width) * rows * width + row * width + storage::output_physical_column(within);
+    return (column / width) * rows * width + row * width +
+           (interleaved ? storage::output_physical_column(within) : within);
 }
 
 // Right-matrix order: blocks numbered down the rows first; inside a block the columns run left to
@@ -51,12 +46,9 @@ std::uint64_t right_position(BlockShape block, std::uint64_t rows, std::uint64_t
 }  // namespace
 
 std::string_view role_name(Role role) {
-    if (role == Role::Right) {
-        return "right";
-    }
-    const std::string_view name =
-        ovra_codegen::layout::kernel_order_name(static_cast<NativeKernelOrder>(role));
-    return name.empty() ? "?" : name;
+    return role == Role::Right
+               ? "right"
+               : ovra_codegen::layout::kernel_order_name(static_cast<NativeKernelOrder>(role));
 }
 
 std::string_view precision_name(const Precision& precision) {
@@ -79,19 +71,12 @@ std::expected<void, StorageError> check_shape(const StoredMatrix& matrix) {
 }
 
 CoordinatesResult cell_at(const StoredMatrix& matrix, std::uint32_t position) {
-    switch (matrix.role) {
-        case Role::Left:
-        case Role::TransposedLeft:
-        case Role::TransposedRight:
-        case Role::Output:
-        case Role::TransposedOutput:
-            return storage::amp_matrix_coordinates(static_cast<NativeKernelOrder>(matrix.role),
-                                                   matrix.precision, matrix.rows, matrix.columns, position);
-        case Role::Right:
-            return storage::right_matrix_coordinates(matrix.precision, matrix.rows, matrix.columns, position);
+    if (matrix.role == Role::Right) {
+        return storage::right_matrix_coordinates(matrix.precision, matrix.rows, matrix.columns, position);
     }
-    // A value cast from a stray integer names no order.
-    return std::unexpected(StorageError{storage::InvalidView{}});
+    // A role value cast from a stray integer names no order, which ovra_codegen refuses.
+    return storage::amp_matrix_coordinates(static_cast<NativeKernelOrder>(matrix.role), matrix.precision,
+                                           matrix.rows, matrix.columns, position);
 }
 
 std::optional<std::uint32_t> position_of(const StoredMatrix& matrix, MatrixCoordinates cell) {
@@ -108,27 +93,21 @@ std::optional<std::uint32_t> position_of(const StoredMatrix& matrix, MatrixCoord
     std::uint64_t position = 0;
     switch (matrix.role) {
         case Role::Left:
-            position = left_position(block.columns, rows, row, column);
+            position = panel_position(block.columns, rows, row, column, false);
             break;
         case Role::TransposedLeft:
-            position = left_position(block.rows, columns, column, row);
+            position = panel_position(block.rows, columns, column, row, false);
             break;
         case Role::Output:
-            position = output_position(block.columns, rows, row, column);
+            position = panel_position(block.columns, rows, row, column, true);
             break;
         case Role::TransposedOutput:
-            position = output_position(block.rows, columns, column, row);
+            position = panel_position(block.rows, columns, column, row, true);
             break;
         case Role::Right:
-            if (rows < block.rows) {
-                return std::nullopt;
-            }
             position = right_position(block, rows, row, column);
             break;
         case Role::TransposedRight:
-            if (columns < block.columns) {
-                return std::nullopt;
-            }
             position = right_position(BlockShape{block.columns, block.rows}, columns, column, row);
             break;
         default:

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <expected>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "ovra/layout_inspector/storage_order.hpp"
 #include "ovra/layout_inspector/tool_error.hpp"
@@ -20,9 +22,10 @@ inline constexpr std::uint32_t max_grid_rows = 128;
 inline constexpr std::uint32_t max_grid_columns = 128;
 inline constexpr std::uint32_t max_listed_positions = 16384;
 
-// The shape checks every view starts with, and the grid size limit of the grid and the picture
-// (`verb` names what is refused: "print", "draw").
-std::expected<void, ToolError> check_grid(const StoredMatrix& matrix, std::string_view verb);
+// The storage position of every cell, row by row, once the shape checks every view starts with and the
+// grid size limit of the grid and the picture have passed (`verb` names what is refused: "print", "draw").
+std::expected<std::vector<std::uint32_t>, ToolError> grid_positions(const StoredMatrix& matrix,
+                                                                    std::string_view verb);
 
 // The matrix as a grid of storage positions:
 //

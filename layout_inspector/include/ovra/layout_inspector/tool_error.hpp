@@ -24,7 +24,6 @@ inline constexpr int exit_usage = 2;
 // A one-line message, without the "error: " prefix.
 struct UsageError {
     std::string message;
-    friend bool operator==(const UsageError&, const UsageError&) = default;
 };
 
 // A file that cannot be written: the path as the user gave it and the system's reason, made into
@@ -32,7 +31,6 @@ struct UsageError {
 struct FileError {
     std::string path;
     std::error_code reason;
-    friend bool operator==(const FileError&, const FileError&) = default;
 };
 
 using ToolError = std::variant<UsageError, ovra_codegen::storage::StorageError, FileError>;
