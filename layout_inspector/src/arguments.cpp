@@ -18,9 +18,6 @@ namespace {
 
 namespace operator_ = ovra_codegen::operator_;
 
-constexpr std::string_view usage_line =
-    "usage: ovra_layout ROLE PRECISION ROWS COLUMNS [--inverse | --at P | --cell R,C | --svg FILE]";
-
 constexpr std::string_view usage =
     R"(usage: ovra_layout ROLE PRECISION ROWS COLUMNS [--inverse | --at P | --cell R,C | --svg FILE]
 
@@ -63,6 +60,8 @@ message is printed), FILE cannot be written or memory runs out; 2 for a usage
 error. Errors are one line "error: ..." on standard error.
 )";
 
+constexpr std::string_view usage_line = usage.substr(0, usage.find('\n'));
+
 // Whole numbers only: no sign, space, fraction or trailing text; std::from_chars also refuses
 // values past the type's range.
 std::optional<std::uint32_t> parse_whole(std::string_view text) {
@@ -87,14 +86,16 @@ std::expected<Value, UsageError> parse_name(std::string_view what, std::string_v
         names += index == 0 ? "" : index + 1 == Count ? " or " : ", ";
         names += name_of(values[index]);
     }
-    return std::unexpected(UsageError{fmt::format("unknown {} {} (expected {})", what, echoed(text), names)});
+    return usage_error(fmt::format("unknown {} {} (expected {})", what, echoed(text), names));
 }
 
-std::expected<std::uint32_t, UsageError> parse_extent(std::string_view name, std::string_view text) {
+// A whole number from `lowest` up, named `name` in the error.
+std::expected<std::uint32_t, UsageError> parse_number(std::string_view name, std::string_view text,
+                                                      std::uint32_t lowest) {
     const std::optional<std::uint32_t> value = parse_whole(text);
-    if (!value || *value == 0) {
-        return std::unexpected(UsageError{
-            fmt::format("{} must be a whole number from 1 to 4294967295 (was {})", name, echoed(text))});
+    if (!value || *value < lowest) {
+        return usage_error(fmt::format("{} must be a whole number from {} to 4294967295 (was {})", name,
+                                       lowest, echoed(text)));
     }
     return *value;
 }
@@ -108,10 +109,9 @@ std::expected<Request, UsageError> parse_request(std::string_view option, std::s
         return WriteSvg{std::string(value)};
     }
     if (option == "--at") {
-        const std::optional<std::uint32_t> position = parse_whole(value);
+        const std::expected<std::uint32_t, UsageError> position = parse_number(option, value, 0);
         if (!position) {
-            return std::unexpected(UsageError{
-                fmt::format("--at must be a whole number from 0 to 4294967295 (was {})", echoed(value))});
+            return std::unexpected(position.error());
         }
         return ShowAt{*position};
     }
@@ -120,8 +120,8 @@ std::expected<Request, UsageError> parse_request(std::string_view option, std::s
     const std::optional<std::uint32_t> column =
         comma == std::string_view::npos ? std::nullopt : parse_whole(value.substr(comma + 1));
     if (!row || !column) {
-        return std::unexpected(UsageError{fmt::format(
-            "--cell must be R,C: two whole numbers from 0 to 4294967295 (was {})", echoed(value))});
+        return usage_error(fmt::format("--cell must be R,C: two whole numbers from 0 to 4294967295 (was {})",
+                                       echoed(value)));
     }
     return ShowCell{MatrixCoordinates{*row, *column}};
 }
@@ -133,10 +133,6 @@ struct Option {
 };
 constexpr std::array options{Option{"--inverse", ""}, Option{"--at", "a position P"},
                              Option{"--cell", "a cell R,C"}, Option{"--svg", "a FILE"}};
-
-bool is_option(std::string_view argument) {
-    return argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9');
-}
 
 }  // namespace
 
@@ -154,7 +150,8 @@ std::expected<ParsedArguments, UsageError> parse_arguments(std::span<const std::
     std::string_view request_option;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string_view argument = arguments[index];
-        if (!is_option(argument)) {
+        // "-" alone, and "-" before a digit, start operands.
+        if (argument.size() < 2 || argument[0] != '-' || (argument[1] >= '0' && argument[1] <= '9')) {
             operands.push_back(argument);
             continue;
         }
@@ -162,7 +159,7 @@ std::expected<ParsedArguments, UsageError> parse_arguments(std::span<const std::
         const std::string_view option = argument.substr(0, equals);
         const auto known = std::ranges::find(options, option, &Option::name);
         if (known == options.end()) {
-            return std::unexpected(UsageError{fmt::format("unknown option {}", echoed(argument))});
+            return usage_error(fmt::format("unknown option {}", echoed(argument)));
         }
         // The value follows "=", or else is the next argument.
         std::optional<std::string_view> value;
@@ -172,10 +169,10 @@ std::expected<ParsedArguments, UsageError> parse_arguments(std::span<const std::
             value = arguments[++index];
         }
         if (known->value.empty() && value) {
-            return std::unexpected(UsageError{fmt::format("{} takes no value", option)});
+            return usage_error(fmt::format("{} takes no value", option));
         }
         if (!known->value.empty() && (!value || (option == "--svg" && value->empty()))) {
-            return std::unexpected(UsageError{fmt::format("{} needs {}", option, known->value)});
+            return usage_error(fmt::format("{} needs {}", option, known->value));
         }
         if (request) {
             return std::unexpected(
@@ -207,8 +204,8 @@ std::expected<ParsedArguments, UsageError> parse_arguments(std::span<const std::
     const std::expected<Role, UsageError> role = parse_name("ROLE", operands[0], roles, role_name);
     const std::expected<Precision, UsageError> precision =
         parse_name("PRECISION", operands[1], precisions, precision_name);
-    const std::expected<std::uint32_t, UsageError> rows = parse_extent("ROWS", operands[2]);
-    const std::expected<std::uint32_t, UsageError> columns = parse_extent("COLUMNS", operands[3]);
+    const std::expected<std::uint32_t, UsageError> rows = parse_number("ROWS", operands[2], 1);
+    const std::expected<std::uint32_t, UsageError> columns = parse_number("COLUMNS", operands[3], 1);
     // The first operand that is wrong is the one reported.
     for (const UsageError* error : {role ? nullptr : &role.error(), precision ? nullptr : &precision.error(),
                                     rows ? nullptr : &rows.error(), columns ? nullptr : &columns.error()}) {

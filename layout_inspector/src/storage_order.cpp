@@ -1,6 +1,7 @@
 #include "ovra/layout_inspector/storage_order.hpp"
 
 #include <limits>
+#include <utility>
 
 #include "ovra/codegen/layout_text.hpp"
 #include "ovra/codegen/precision_text.hpp"
@@ -10,8 +11,6 @@ namespace ovra_layout_inspector {
 namespace storage = ovra_codegen::storage;
 
 namespace {
-
-constexpr std::uint64_t largest_cell_count = std::uint64_t{1} << 32;
 
 // The block shape of the role's order; a value cast from a stray integer names no order and has a
 // block of one cell.
@@ -64,7 +63,7 @@ std::expected<void, StorageError> check_shape(const StoredMatrix& matrix) {
     if (!first) {
         return std::unexpected(first.error());
     }
-    if (cell_count(matrix) > largest_cell_count) {
+    if (cell_count(matrix) > std::uint64_t{1} << 32) {
         return std::unexpected(StorageError{storage::Overflow{}});
     }
     return {};
@@ -83,36 +82,23 @@ std::optional<std::uint32_t> position_of(const StoredMatrix& matrix, MatrixCoord
     if (cell.row >= matrix.rows || cell.column >= matrix.columns) {
         return std::nullopt;
     }
-    const std::uint64_t rows = matrix.rows;
-    const std::uint64_t columns = matrix.columns;
-    const std::uint64_t row = cell.row;
-    const std::uint64_t column = cell.column;
     // A transposed role stores the matrix as its transpose lies in the untransposed order, whose block
     // is the transposed role's block transposed.
-    const BlockShape block = order_block(matrix.role, matrix.precision);
-    std::uint64_t position = 0;
-    switch (matrix.role) {
-        case Role::Left:
-            position = panel_position(block.columns, rows, row, column, false);
-            break;
-        case Role::TransposedLeft:
-            position = panel_position(block.rows, columns, column, row, false);
-            break;
-        case Role::Output:
-            position = panel_position(block.columns, rows, row, column, true);
-            break;
-        case Role::TransposedOutput:
-            position = panel_position(block.rows, columns, column, row, true);
-            break;
-        case Role::Right:
-            position = right_position(block, rows, row, column);
-            break;
-        case Role::TransposedRight:
-            position = right_position(BlockShape{block.columns, block.rows}, columns, column, row);
-            break;
-        default:
-            return std::nullopt;
+    const Role role = matrix.role;
+    BlockShape block = order_block(role, matrix.precision);
+    std::uint64_t rows = matrix.rows;
+    std::uint64_t row = cell.row;
+    std::uint64_t column = cell.column;
+    if (role == Role::TransposedLeft || role == Role::TransposedOutput || role == Role::TransposedRight) {
+        rows = matrix.columns;
+        std::swap(row, column);
+        std::swap(block.rows, block.columns);
     }
+    const std::uint64_t position =
+        role == Role::Right || role == Role::TransposedRight
+            ? right_position(block, rows, row, column)
+            : panel_position(block.columns, rows, row, column,
+                             role == Role::Output || role == Role::TransposedOutput);
     if (position > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
     }

@@ -36,18 +36,6 @@ std::string shade(std::uint64_t position, std::uint64_t last) {
     return fmt::format("#{:02x}{:02x}{:02x}", fade(0), fade(1), fade(2));
 }
 
-// Large squares for small grids, so that a README-sized picture stays legible.
-std::uint32_t cell_size(const StoredMatrix& matrix) {
-    const std::uint32_t extent = std::max(matrix.rows, matrix.columns);
-    return extent <= 32 ? 32 : extent <= 64 ? 16 : 8;
-}
-
-// Monospace digits are about 0.6 em wide; the label must fit the square with 2 units on each side.
-std::uint32_t label_size(std::uint32_t cell, std::uint64_t last) {
-    const auto digit_count = static_cast<std::uint32_t>(fmt::formatted_size("{}", last));
-    return std::min(largest_label_size, (cell - 4) * 10 / (6 * digit_count));
-}
-
 }  // namespace
 
 std::expected<std::string, ToolError> svg_picture(const StoredMatrix& matrix) {
@@ -55,9 +43,13 @@ std::expected<std::string, ToolError> svg_picture(const StoredMatrix& matrix) {
     if (!positions) {
         return std::unexpected(positions.error());
     }
-    const std::uint32_t cell = cell_size(matrix);
+    // Large squares for small grids, so that a README-sized picture stays legible.
+    const std::uint32_t extent = std::max(matrix.rows, matrix.columns);
+    const std::uint32_t cell = extent <= 32 ? 32 : extent <= 64 ? 16 : 8;
     const std::uint64_t last = cell_count(matrix) - 1;
-    const std::uint32_t label = label_size(cell, last);
+    // Monospace digits are about 0.6 em wide; a label must fit its square with 2 units on each side.
+    const auto digit_count = static_cast<std::uint32_t>(fmt::formatted_size("{}", last));
+    const std::uint32_t label = std::min(largest_label_size, (cell - 4) * 10 / (6 * digit_count));
     const BlockShape block = block_shape(matrix);
 
     const std::string title =

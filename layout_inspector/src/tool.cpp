@@ -17,6 +17,10 @@ using Text = std::expected<std::string, ToolError>;
 Text answer(const Invocation& invocation) {
     const StoredMatrix& matrix = invocation.matrix;
     const Request& request = invocation.request;
+    // Whatever is asked, the role's verdict on the shape comes first.
+    if (const std::expected<void, StorageError> shape = check_shape(matrix); !shape) {
+        return std::unexpected(shape.error());
+    }
     if (std::holds_alternative<ShowGrid>(request)) {
         return grid_text(matrix);
     }

@@ -8,9 +8,11 @@
 // - a file that cannot be written exits with 1.
 #pragma once
 
+#include <expected>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <variant>
 
 #include "ovra/codegen/storage_error.hpp"
@@ -25,6 +27,11 @@ inline constexpr int exit_usage = 2;
 struct UsageError {
     std::string message;
 };
+
+// A usage error as the failure of a result.
+inline std::unexpected<UsageError> usage_error(std::string message) {
+    return std::unexpected(UsageError{std::move(message)});
+}
 
 // A file that cannot be written: the path as the user gave it and the system's reason, made into
 // "cannot write 'PATH': REASON" by error_line.
