@@ -20,6 +20,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using inspector_test::contents_of;
 using ovra_test_support::ChildOptions;
 using ovra_test_support::ChildOutcome;
@@ -36,12 +37,11 @@ struct StreamCase {
 TEST(Process, HandsTheOutcomeToTheStreams) {
     const std::vector<StreamCase> cases{
         {{"Output", "F16", "2", "16"}, ChildStdout::Captured, 0, "  1 16 17 20 21 24 25 28 29 18 19", ""},
-        {{"Sideways", "F16", "2", "16"},
+        {{"Output", "F16", "2", "16", "--bogus"},
          ChildStdout::Captured,
          2,
          "",
-         "error: unknown ROLE 'Sideways' (expected Left, TransposedLeft, TransposedRight, Output, "
-         "TransposedOutput or right)\n"},
+         "error: unknown option '--bogus'\n"},
         // Output lost to a full device is a failure, not a success.
         {{"Output", "F16", "2", "16"}, ChildStdout::DevFull, 1, "", "error: cannot write standard output\n"},
     };
@@ -63,8 +63,8 @@ TEST(Process, EndsAsItWouldHaveOrWithOneLineWhenMemoryRunsOut) {
     GTEST_SKIP()
         << "a preloaded malloc and a tight address-space limit conflict with the sanitizers' runtimes";
 #endif
-    const std::filesystem::path scratch = inspector_test::make_scratch("ovra_layout_memory");
-    const std::filesystem::path file = scratch / "picture.svg";
+    const fs::path scratch = inspector_test::make_scratch("ovra_layout_memory");
+    const fs::path file = scratch / "picture.svg";
     const std::string preload = "LD_PRELOAD=" OVRA_FAIL_ALLOCATION_LIBRARY;
     const std::vector<std::vector<std::string>> invocations{
         {"Output", "F16", "128", "128"},
@@ -85,7 +85,7 @@ TEST(Process, EndsAsItWouldHaveOrWithOneLineWhenMemoryRunsOut) {
             starts.emplace_back().limits = {{RLIMIT_AS, kibibytes * 1024}};
         }
         for (const ChildOptions& options : starts) {
-            std::filesystem::remove(file);
+            fs::remove(file);
             const ChildOutcome outcome = ovra_test_support::run_child(OVRA_LAYOUT, arguments, options);
             const std::string context = fmt::format(
                 "{} with [{}]{}", fmt::join(arguments, " "), fmt::join(options.environment, " "),
@@ -98,13 +98,12 @@ TEST(Process, EndsAsItWouldHaveOrWithOneLineWhenMemoryRunsOut) {
             EXPECT_TRUE(as_normal || out_of_memory)
                 << context << ": " << outcome.status << " " << outcome.err;
             // Beside the count, only the whole picture may be left: no part of it, no temporary file.
-            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch), {}),
-                      std::filesystem::exists(file) ? 2 : 1)
+            EXPECT_EQ(std::distance(fs::directory_iterator(scratch), {}), fs::exists(file) ? 2 : 1)
                 << context;
-            EXPECT_TRUE(!std::filesystem::exists(file) || contents_of(file) == picture) << context;
+            EXPECT_TRUE(!fs::exists(file) || contents_of(file) == picture) << context;
         }
     }
-    std::filesystem::remove_all(scratch);
+    fs::remove_all(scratch);
 }
 
 }  // namespace
