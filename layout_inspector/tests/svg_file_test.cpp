@@ -115,11 +115,11 @@ ChildOutcome run_layout(std::string_view script, const std::vector<std::string>&
 
 struct FileCase {
     std::string name;
-    std::string entries;  // made in the scratch directory before the run (see prepare)
-    std::string target;   // the FILE argument, inside the scratch directory
-    std::string_view start;
-    std::string reason;   // the system's reason in the error line; empty when the write succeeds
-    std::string written;  // the file that then holds the picture
+    std::string entries;     // made in the scratch directory before the run (see prepare)
+    std::string target;      // the FILE argument, inside the scratch directory
+    std::string_view start;  // how the tool is started (above)
+    std::string reason;      // the system's reason in the error line; empty when the write succeeds
+    std::string written;     // the file that then holds the picture
 };
 
 TEST(SvgFile, IsReplacedWholeOrLeftAsItWas) {
@@ -227,8 +227,8 @@ TEST(SvgFile, AnEndingSignalLeavesNoTemporaryBehind) {
 TEST(SvgFile, WritersAtTheSameTimeAllSucceed) {
     const fs::path scratch = inspector_test::make_scratch("ovra_layout_writers");
     const ChildOutcome outcome = run_layout(
-        "for round in $(seq 15); do pids=; for writer in $(seq 12); do \"$0\" \"$@\" & pids=\"$pids $!\"; "
-        "done; "
+        "for round in $(seq 15); do pids=; "
+        "for writer in $(seq 12); do \"$0\" \"$@\" & pids=\"$pids $!\"; done; "
         "for pid in $pids; do wait $pid || echo \"a writer ended with $?\"; done; done",
         svg_to((scratch / "picture.svg").string()));
     EXPECT_EQ(outcome.status, 0);
