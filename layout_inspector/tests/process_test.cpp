@@ -37,11 +37,9 @@ struct StreamCase {
 TEST(Process, HandsTheOutcomeToTheStreams) {
     const std::vector<StreamCase> cases{
         {{"Output", "F16", "2", "16"}, ChildStdout::Captured, 0, "  1 16 17 20 21 24 25 28 29 18 19", ""},
-        {{"Output", "F16", "2", "16", "--bogus"},
-         ChildStdout::Captured,
-         2,
-         "",
-         "error: unknown option '--bogus'\n"},
+        {{"Output", "F16", "2", "16", "-x"}, ChildStdout::Captured, 2, "", "error: unknown option '-x'\n"},
+        // A pipe is written where it is.
+        {{"Output", "F16", "2", "16", "--svg", "/dev/stdout"}, ChildStdout::Captured, 0, "</svg>\n", ""},
         // Output lost to a full device is a failure, not a success.
         {{"Output", "F16", "2", "16"}, ChildStdout::DevFull, 1, "", "error: cannot write standard output\n"},
     };
