@@ -1,14 +1,12 @@
-# Installs two components, which CPack makes into Debian packages of the same roles (OvraPackaging.cmake):
-#   host: what a host runs: the self-checks ovra_trivial_test and ovra_deep_check and the layout inspector
-#         ovra_layout, each with a manual page made from its own --help;
-#   dev:  what other projects build with: headers, archives and a package config exporting ovra::codegen,
-#         ovra::package and ovra::runner, with ovra_discover_tests().
+# Installs two components, which CPack makes into the Debian packages ovra-COMPONENT (OvraPackaging.cmake):
+#   host-check: what a host runs: the self-checks ovra_trivial_test and ovra_deep_check and the layout
+#               inspector ovra_layout, each with a manual page made from its own --help;
+#   dev:        what other projects build with: headers, archives and a package config exporting
+#               ovra::codegen, ovra::package and ovra::runner, with ovra_discover_tests().
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(OVRA_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/ovra")
-set(OVRA_HOST_PACKAGE ovra-host-check)
-set(OVRA_DEV_PACKAGE ovra-dev)
 
 set_target_properties(ovra_codegen PROPERTIES EXPORT_NAME codegen)
 set_target_properties(ovra_package PROPERTIES EXPORT_NAME package)
@@ -35,25 +33,21 @@ install(FILES ${PROJECT_BINARY_DIR}/ovraConfig.cmake ${PROJECT_BINARY_DIR}/ovraC
         DESTINATION ${OVRA_INSTALL_CMAKEDIR} COMPONENT dev)
 
 set(OVRA_HOST_PROGRAMS ovra_trivial_test ovra_deep_check ovra_layout)
-install(TARGETS ${OVRA_HOST_PROGRAMS} COMPONENT host)
+install(TARGETS ${OVRA_HOST_PROGRAMS} COMPONENT host-check)
 include(OvraManPages)
-install(FILES ${OVRA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT host)
+install(FILES ${OVRA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT host-check)
 
 # Each package's own documentation folder holds the copyright and the changelog; the host's also the short
 # README that tells how to run the checks.
-set(changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
-add_custom_command(OUTPUT ${changelog}
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/changelog ${PROJECT_BINARY_DIR}/packaging/
-  COMMAND gzip -9nf ${PROJECT_BINARY_DIR}/packaging/changelog
-  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog VERBATIM)
-set(components host dev)
-set(packages ${OVRA_HOST_PACKAGE} ${OVRA_DEV_PACKAGE})
-foreach(component package IN ZIP_LISTS components packages)
+set(changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${changelog} COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${changelog}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog VERBATIM)
+foreach(component host-check dev)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${changelog}
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ovra-${component} COMPONENT ${component})
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/README
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${OVRA_HOST_PACKAGE} COMPONENT host)
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ovra-host-check COMPONENT host-check)
 
 # Everything the install rules take, so that the packages can be built without the tests and benchmarks.
 add_custom_target(ovra_installables ALL DEPENDS ${OVRA_MAN_PAGES} ${changelog})

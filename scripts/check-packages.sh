@@ -5,10 +5,7 @@
 # none of their files and no folder of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ "$(id -u)" -ne 0 ]; then
-    echo "error: run this as root: it installs and purges the packages" >&2
-    exit 1
-fi
+[ "$(id -u)" -eq 0 ] || { echo "error: run this as root: it installs and purges the packages" >&2; exit 1; }
 names=(ovra-host-check ovra-dev)
 bash scripts/package.sh >/dev/null
 debs=("$PWD"/build/release/packages/*.deb)
@@ -24,11 +21,9 @@ bash scripts/check-install.sh /usr
 apt-get purge -y -qq "${names[@]}" >/dev/null
 trap - EXIT
 
+# Folders the system shares (/usr/bin) stay; a file, or a folder of the packages' own, is a leftover.
 left=$(while read -r path; do
-    if [ -e "$path" ] && { [ ! -d "$path" ] || [[ "$path" == *ovra* ]]; }; then echo "$path"; fi
+    [ ! -e "$path" ] || { [ -d "$path" ] && [[ "$path" != *ovra* ]]; } || echo "$path"
 done <<<"$installed")
-if [ -n "$left" ]; then
-    echo "error: purging the packages left:" $left >&2
-    exit 1
-fi
-echo "packages: $(du -h "${debs[@]}" | tr '\t\n' ' ')installed, checked and purged without a trace"
+[ -z "$left" ] || { echo "error: purging the packages left:" $left >&2; exit 1; }
+echo "Debian packages ${names[*]}: installed, run, built against, purged; nothing left"
