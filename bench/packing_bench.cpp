@@ -5,7 +5,8 @@
 // the same size, which pays the same faults; memset over a buffer already mapped is shown beside it.
 //
 // Then the other end: a binding of 128 one-element slices, the spread of the binding test, packed whole,
-// and its element step alone in packed_binding's form beside the plain loop.
+// and its slice step alone (the per-slice checks, then the element) in packed_binding's form beside the
+// plain loop and beside the checks through checked_narrow.
 
 #include <cstddef>
 #include <cstdint>
@@ -86,21 +87,54 @@ ovra_runner::Status store_slice_plain(std::uint8_t* destination, std::uint16_t t
     return {};
 }
 
-// `store` over every slice of a binding of one-element slices, as packed_binding walks them, into an image
-// already mapped: the element step alone, without the allocation and the checks around it.
-template <class Store>
-void store_element_slices(benchmark::State& state, Store store) {
+// The slice step of packed_binding for a non-empty, even-sized slice: the checks of the integer types it is
+// packed with, then its elements, the first one ahead of the loop (packing_detail::store_slice) or not.
+template <bool FirstAhead, class Callback>
+ovra_runner::Status slice_step(std::uint8_t* image, const ovra_package::RegionSlice& slice,
+                               std::size_t position, Callback& value) {
+    if (!ovra_tests::packing_detail::fits_packing_types(slice, position)) [[unlikely]] {
+        return std::unexpected(ovra_runner::integer_conversion_error());
+    }
+    std::uint8_t* destination = image + static_cast<std::size_t>(slice.file_offset);
+    const auto tile = static_cast<std::uint16_t>(position);
+    const auto count = static_cast<std::uint32_t>(slice.size / 2);
+    if constexpr (FirstAhead) {
+        return ovra_tests::packing_detail::store_slice(destination, tile, count, value);
+    } else {
+        return store_slice_plain(destination, tile, count, value);
+    }
+}
+
+// The same step with its checks through checked_narrow: the plain form that
+// packing_detail::fits_packing_types is measured against.
+template <class Callback>
+ovra_runner::Status slice_step_checked_narrow(std::uint8_t* image, const ovra_package::RegionSlice& slice,
+                                              std::size_t position, Callback& value) {
+    const ovra_runner::Result<std::uint32_t> count =
+        ovra_runner::checked_narrow<std::uint32_t>(slice.size / 2);
+    if (!count) {
+        return std::unexpected(count.error());
+    }
+    const ovra_runner::Result<std::uint16_t> tile = ovra_runner::checked_narrow<std::uint16_t>(position);
+    if (!tile) {
+        return std::unexpected(tile.error());
+    }
+    return ovra_tests::packing_detail::store_slice(image + static_cast<std::size_t>(slice.file_offset), *tile,
+                                                   *count, value);
+}
+
+// `step` over every slice of a binding of one-element slices, as packed_binding walks them, into an image
+// already mapped: the slice step alone, without the allocation around it.
+template <class Step>
+void step_element_slices(benchmark::State& state, Step step) {
     const ovra_package::Binding binding = binding_of_slices(2, 2 * element_slices);
     std::vector<std::uint8_t> image(2 * element_slices);
     auto value = tile_value;
     for (auto _ : state) {
         for (std::size_t position = 0; position < binding.slices.size(); ++position) {
-            const ovra_package::RegionSlice& slice = binding.slices[position];
-            const ovra_runner::Status stored =
-                store(image.data() + slice.file_offset, static_cast<std::uint16_t>(position),
-                      static_cast<std::uint32_t>(slice.size / 2), value);
-            if (!stored) {
-                state.SkipWithError(stored.error().message.c_str());
+            const ovra_runner::Status stepped = step(image.data(), binding.slices[position], position, value);
+            if (!stepped) {
+                state.SkipWithError(stepped.error().message.c_str());
                 return;
             }
         }
@@ -115,17 +149,15 @@ void BM_PackedBindingOneElementSlices(benchmark::State& state) {
         count_element_slices(state);
     }
 }
-void BM_StoreSliceOneElement(benchmark::State& state) {
-    store_element_slices(state,
-                         [](std::uint8_t* destination, std::uint16_t tile, std::uint32_t count, auto& value) {
-                             return ovra_tests::packing_detail::store_slice(destination, tile, count, value);
-                         });
+// packed_binding's form: the checks in one test, the first element ahead of the loop.
+void BM_SliceStepOneElement(benchmark::State& state) {
+    step_element_slices(state, [](auto&&... arguments) { return slice_step<true>(arguments...); });
 }
-void BM_StoreSlicePlainOneElement(benchmark::State& state) {
-    store_element_slices(state,
-                         [](std::uint8_t* destination, std::uint16_t tile, std::uint32_t count, auto& value) {
-                             return store_slice_plain(destination, tile, count, value);
-                         });
+void BM_SliceStepPlainLoopOneElement(benchmark::State& state) {
+    step_element_slices(state, [](auto&&... arguments) { return slice_step<false>(arguments...); });
+}
+void BM_SliceStepCheckedNarrowOneElement(benchmark::State& state) {
+    step_element_slices(state, [](auto&&... arguments) { return slice_step_checked_narrow(arguments...); });
 }
 
 void BM_PackedBinding4KiBSlices(benchmark::State& state) {
@@ -170,7 +202,8 @@ BENCHMARK(BM_PackedBindingOneSlice)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemsetFreshBuffer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemsetMappedBuffer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PackedBindingOneElementSlices);
-BENCHMARK(BM_StoreSliceOneElement);
-BENCHMARK(BM_StoreSlicePlainOneElement);
+BENCHMARK(BM_SliceStepOneElement);
+BENCHMARK(BM_SliceStepPlainLoopOneElement);
+BENCHMARK(BM_SliceStepCheckedNarrowOneElement);
 
 }  // namespace

@@ -205,8 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    describe(expected));
             });
     if (packed) {
-        require(std::ranges::equal(packed->span(), *expected),
-                "packed_binding built other bytes than the model", [&] {
+        require(std::ranges::equal(*packed, *expected), "packed_binding built other bytes than the model",
+                [&] {
                     return fmt::format("{}packed: {}\nmodel: {}", describe(fuzz_case), describe(packed),
                                        describe(expected));
                 });

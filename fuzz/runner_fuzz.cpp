@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto shown = [&] { return fmt::format("arguments {}", arguments); };
 
     // The defusing above must agree with the parser; if it ever does not, stop before any file is opened.
-    const auto parsed = ovra_runner::parse_command_line(args, fixed_environment());
+    const auto parsed = ovra_runner::parse_command_line(args, fixed_environment()).command_line;
     if (parsed) {
         if (const auto* plan = std::get_if<ovra_runner::RunPlan>(&*parsed)) {
             require(!plan->logfile || plan->logfile->empty() || *plan->logfile == harmless_log,
@@ -129,11 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string out;
     std::string err;
-    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> ovra_runner::WriteResult {
+    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> ovra_runner::IoResult {
                                                   out.append(text);
                                                   return {};
                                               },
-                                              [&](std::string_view text) -> ovra_runner::WriteResult {
+                                              [&](std::string_view text) -> ovra_runner::IoResult {
                                                   err.append(text);
                                                   return {};
                                               }};

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, and nothing when they are all present.
-# Usage: scripts/install-deps.sh [--fuzz] [--bench-tools]   (--bench-tools: hyperfine and valgrind)
+# Usage: scripts/install-deps.sh [--fuzz] [--bench-tools] [--package]
+#   --bench-tools: hyperfine and valgrind; --package: what makes and checks the Debian packages
 set -euo pipefail
 
 packages=(g++ cmake make ninja-build libopenblas-serial-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev
@@ -9,7 +10,8 @@ for option in "$@"; do
     case "$option" in
         --fuzz) packages+=(clang-16 libclang-rt-16-dev) ;;
         --bench-tools) packages+=(hyperfine valgrind) ;;
-        *) echo "error: unknown option '$option' (expected --fuzz or --bench-tools)" >&2; exit 2 ;;
+        --package) packages+=(dpkg-dev file lintian man-db) ;;
+        *) echo "error: unknown option '$option' (expected --fuzz, --bench-tools or --package)" >&2; exit 2 ;;
     esac
 done
 

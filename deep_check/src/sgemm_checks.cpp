@@ -121,7 +121,7 @@ Status real_products_match_a_scalar_reference(SgemmFunction sgemm) {
 Status sgemm_refuses_arguments_at_their_limits(SgemmFunction sgemm) {
     constexpr std::uint32_t beyond = 2147483648U;
     constexpr std::uint32_t largest = 2147483647U;
-    const std::string conversion = integer_conversion_message;
+    const std::string conversion = "out of range integral type conversion attempted";
     const std::string inconsistent = "host GEMM output dimensions are inconsistent";
     struct Refusal {
         Gemm gemm;

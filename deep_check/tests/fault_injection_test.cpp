@@ -3,8 +3,10 @@
 // shown by running ovra_deep_check itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -17,8 +19,14 @@
 #include "ovra/deep_check/kernel_sweep.hpp"
 #include "ovra/deep_check/packing_checks.hpp"
 #include "ovra/deep_check/registry.hpp"
+#include "ovra/deep_check/rendering_checks.hpp"
+#include "ovra/deep_check/runner_checks.hpp"
 #include "ovra/deep_check/sgemm_checks.hpp"
 #include "ovra/deep_check/storage_checks.hpp"
+#include "ovra/deep_check/suite_checks.hpp"
+#include "ovra/deep_check/wide_limit_checks.hpp"
+#include "ovra/runner/runner.hpp"
+#include "ovra/trivial_test/binding_tests.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/packing.hpp"
 #include "stand_in_cblas.hpp"
@@ -113,6 +121,16 @@ Result<PackedImage> no_tile_limit(const ovra_package::Binding& binding,
         trimmed.slices.resize(65536);
     }
     return packed_binding(trimmed, value);
+}
+
+// Slices that end past the largest byte offset passed over, as if their ends had wrapped to small ones.
+Result<PackedImage> ends_wrapping_at_2_64(const ovra_package::Binding& binding,
+                                          packing::tests::RecordingCallback value) {
+    ovra_package::Binding wrapped = binding;
+    std::erase_if(wrapped.slices, [](const ovra_package::RegionSlice& slice) {
+        return slice.size > std::numeric_limits<std::uint64_t>::max() - slice.file_offset;
+    });
+    return packed_binding(wrapped, value);
 }
 
 // Host SGEMM and indexing.
@@ -218,6 +236,22 @@ Status sweep_with_a_wrong_kernel() {
         {OVRA_DEEP_CHECK, &*stand_in, names, std::chrono::seconds(120)});
 }
 
+// The output's length compared with rows x columns taken in 32 bits. What a call it wrongly accepts would do
+// next is left out: it returns at once.
+Status output_length_in_32_bits(std::span<const float> left, std::span<const float> right,
+                                std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                                std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
+                                bool transpose_left, bool transpose_right) {
+    if (static_cast<std::uint32_t>(output.size()) != rows * columns) {
+        return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
+    }
+    if (output.size() != std::size_t{rows} * columns) {
+        return {};
+    }
+    return host_sgemm(left, right, output, rows, columns, inner, left_stride, right_stride, transpose_left,
+                      transpose_right);
+}
+
 std::size_t batch_without_rows(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
                                std::uint32_t column, bool transpose) {
     const std::size_t columns = shape.back();
@@ -304,6 +338,66 @@ struct ModuloReduction {
     }
 };
 
+// Renderings.
+
+// InvalidPaddingGroups rendered with its fields in its message's order.
+rendering::Texts padding_fields_in_message_order(const rendering::Vocabulary& value) {
+    rendering::Texts texts = rendering::library_texts(value);
+    const auto* error = std::get_if<ovra_codegen::layout::LayoutError>(&value);
+    if (const auto* padding =
+            error ? std::get_if<ovra_codegen::layout::InvalidPaddingGroups>(error) : nullptr) {
+        texts.debug = fmt::format("InvalidPaddingGroups {{ extent: {}, groups: {}, partitions: {} }}",
+                                  padding->extent, padding->groups, padding->partitions);
+        texts.formatted_debug = texts.debug;
+    }
+    return texts;
+}
+
+// AmpBlock's field called after BlockMajorBlock's.
+rendering::Texts amp_block_field_renamed(const rendering::Vocabulary& value) {
+    rendering::Texts texts = rendering::library_texts(value);
+    for (std::string* text : {&texts.debug, &texts.formatted_debug}) {
+        if (text->starts_with("AmpBlock { role: ")) {
+            text->replace(0, 17, "AmpBlock { order: ");
+        }
+    }
+    return texts;
+}
+
+// The runner.
+
+std::vector<std::string_view> without(std::span<const std::string_view> args, std::string_view option) {
+    std::vector<std::string_view> kept;
+    std::ranges::remove_copy(args, std::back_inserter(kept), option);
+    return kept;
+}
+
+// Exits 0 however the run went.
+int exits_0_after_failures(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
+                           const ovra_runner::RunEnvironment& environment,
+                           const ovra_runner::ConsoleWriters& console) {
+    static_cast<void>(ovra_runner::run_tests(table, args, environment, console));
+    return 0;
+}
+
+// Runs every test in this process, --isolate or not.
+int isolation_ignored(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
+                      const ovra_runner::RunEnvironment& environment,
+                      const ovra_runner::ConsoleWriters& console) {
+    return ovra_runner::run_tests(table, without(args, "--isolate"), environment, console);
+}
+
+// The three tests, weakened.
+
+// Hands the real packing to the test, whatever packing it was given.
+Status binding_test_ignoring_its_packer(suite::tests::FaultyPacker /*pack*/) {
+    return ovra_tests::tests::randomized_binding_values_follow_logical_slice_order();
+}
+
+Status gemm_test_checking_nothing() {
+    return {};
+}
+
 struct FaultCase {
     std::string_view test;
     std::function<Status()> broken;
@@ -334,6 +428,9 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
         {"deep::diagnostic::tests::exhaustive_sgemm_checks_pass_under_every_kernel",
          sweep_with_a_wrong_kernel,
          "Penryn: exhaustive_integer_products_past_the_blocking_sizes_are_exact: 2 x 1089 x 1032"},
+        {"deep::diagnostic::tests::exhaustive_sgemm_lengths_are_checked_past_32_bits",
+         [] { return sgemm_lengths_are_checked_past_32_bits(output_length_in_32_bits); },
+         "an output as long as 65536 x 65537 modulo 2^32: accepted"},
         {"deep::diagnostic::tests::exhaustive_sgemm_refuses_arguments_at_their_limits",
          [] { return sgemm_refuses_arguments_at_their_limits(sgemm_without_checks); }, ": accepted"},
         {"deep::diagnostic::tests::exhaustive_small_integer_products_are_exact",
@@ -358,6 +455,12 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
              return real_products_match_a_scalar_reference(faulty_sgemm<first_element_off_by_a_thousandth>);
          },
          "element (0, 0) is"},
+        {"deep::layout::tests::exhaustive_vocabulary_renders_as_written",
+         [] { return layout::tests::vocabulary_renders_as_written(padding_fields_in_message_order); },
+         "the debug rendering is `InvalidPaddingGroups { extent: 10, groups: 3, partitions: 4 }`"},
+        {"deep::packing::tests::exhaustive_image_lengths_are_summed_past_32_bits",
+         [] { return image_lengths_are_summed_past_32_bits(ends_wrapping_at_2_64); },
+         "an odd slice ending at 2^64 after one at 0: packed into 2 bytes"},
         {"deep::packing::tests::exhaustive_logical_tiles_stop_at_the_16_bit_limit",
          [] { return logical_tiles_stop_at_the_16_bit_limit(no_tile_limit); },
          "packed, where the error is \"out of range integral type conversion attempted\""},
@@ -375,12 +478,23 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
         {"deep::rng::tests::randomized_bounded_draws_are_uniform",
          [] { return bounded_draws_are_uniform<FaultyRng<ModuloReduction>>(); },
          "u32 draws over [0, 3 x 2^30) by thirds of the range are not spread evenly"},
+        {"deep::runner::tests::exhaustive_isolated_known_outcomes_are_reported_exactly",
+         [] { return runner::tests::isolated_known_outcomes_are_reported_exactly(isolation_ignored); },
+         "`ovra_deep_check --isolate --test-threads 3` writes 1 backtrace hints, not 4"},
+        {"deep::runner::tests::exhaustive_known_outcomes_are_reported_exactly",
+         [] { return runner::tests::known_outcomes_are_reported_exactly(exits_0_after_failures); },
+         "`ovra_deep_check --test-threads 1` exits with 0, not 101"},
         {"deep::storage::tests::exhaustive_block_checks_refuse_exactly_the_non_multiples",
          [=] {
              return block_checks_refuse_exactly_the_non_multiples(f32_as_wide_as_f16, amp, right,
                                                                   codegen::message);
          },
          "the micro dimension of F32 is 16, not 8"},
+        {"deep::storage::tests::exhaustive_errors_render_and_convert_as_written",
+         [] {
+             return errors_render_and_convert_as_written(amp_block_field_renamed, integer_conversion_error);
+         },
+         "AmpBlock { role: Left }: the debug rendering is `AmpBlock { order: Left }`"},
         {"deep::storage::tests::exhaustive_left_orders_place_every_cell_by_formula",
          [=] {
              return orders_place_every_cell_by_formula(left_orders, transposed_left_not_swapped_back, right);
@@ -397,6 +511,29 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
              return orders_place_every_cell_by_formula(right_matrix_orders, amp, blocks_along_the_columns);
          },
          "right-matrix F8F143"},
+        {"deep::suite::tests::randomized_binding_test_reaches_every_chunk_and_fails_on_faults",
+         [] {
+             return suite::tests::binding_test_reaches_every_chunk_and_fails_on_faults(
+                 ovra_tests::tests::randomized_binding_values_follow_logical_slice_order,
+                 binding_test_ignoring_its_packer);
+         },
+         "the binding test against a packer that exchanges the bytes of the last chunk must end with"},
+        {"deep::suite::tests::randomized_gelu_test_reaches_every_lane_and_fails_on_faults",
+         [] {
+             // The table line names the GEMM test instead.
+             return suite::tests::gelu_test_reaches_every_lane_and_fails_on_faults(
+                 ovra_tests::diagnostic::tests::randomized_blas_gemm_matches_scalar_reference,
+                 ovra_tests::diagnostic::tests::gelu_reorder_preserves_logical_coordinates<
+                     suite::tests::FaultyCoordinates>);
+         },
+         "the GELU test evaluates 17627 checks, not 232064"},
+        {"deep::suite::tests::randomized_gemm_test_reaches_every_element_and_fails_on_faults",
+         [] {
+             return suite::tests::gemm_test_reaches_every_element_and_fails_on_faults(
+                 gemm_test_checking_nothing,
+                 ovra_tests::diagnostic::tests::blas_gemm_matches_scalar_reference);
+         },
+         "the GEMM test evaluates 0 checks, not 17627"},
     };
     // One fault for every test of the table, no more.
     ASSERT_EQ(cases.size(), registry().size());
@@ -406,6 +543,14 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
         const std::string message = failure_of(c.broken);
         EXPECT_NE(message.find(c.message), std::string::npos) << c.test << " failed with: " << message;
     }
+}
+
+// The check ovra_deep_check makes before it runs anything, which reports past the runner.
+TEST(DeepCheck, TheStartUpCheckNamesTheRunnersFault) {
+    EXPECT_EQ(runner::tests::runner_fault(ovra_runner::run_tests), std::nullopt);
+    const std::optional<std::string> fault = runner::tests::runner_fault(exits_0_after_failures);
+    ASSERT_TRUE(fault);
+    EXPECT_TRUE(fault->starts_with("`ovra_deep_check --test-threads 1` exits with 0, not 101:")) << *fault;
 }
 
 }  // namespace

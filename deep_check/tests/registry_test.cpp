@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
+#include "ovra/deep_check/known_outcomes.hpp"
 #include "ovra/deep_check/registry.hpp"
 #include "ovra/test_support/source_location.hpp"
 
@@ -23,6 +25,24 @@ TEST(DeepCheckRegistry, SourceLocationsPointAtTheTestFunctionNames) {
     for (const TestDescriptor& test : registry()) {
         EXPECT_EQ(ovra_test_support::verify_source_location(test, OVRA_SOURCE_ROOT), std::nullopt)
             << test.name;
+    }
+}
+
+// The known outcomes of the runner's check reach only a child that asks for one of them by its name, so that
+// no listing of the deep check shows them.
+TEST(DeepCheckRegistry, OnlyAChildNamingAKnownOutcomeRunsTheirTable) {
+    const std::span<const TestDescriptor> known = known_outcomes::table();
+    for (const char* invoked : {static_cast<const char*>(nullptr), "known::", "known::passes ",
+                                "deep::runner::tests::exhaustive_known_outcomes_are_reported_exactly"}) {
+        EXPECT_EQ(known_outcomes::table_for_process(invoked).data(), registry().data())
+            << (invoked ? invoked : "no variable");
+    }
+    for (const TestDescriptor& test : known) {
+        EXPECT_EQ(known_outcomes::table_for_process(std::string(test.name).c_str()).data(), known.data())
+            << test.name;
+        EXPECT_FALSE(std::ranges::any_of(registry(), [&](const TestDescriptor& own) {
+            return own.name == test.name;
+        })) << test.name;
     }
 }
 

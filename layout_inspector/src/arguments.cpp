@@ -1,5 +1,6 @@
 #include "ovra/layout_inspector/arguments.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
@@ -16,9 +17,6 @@ namespace ovra_layout_inspector {
 namespace {
 
 namespace operator_ = ovra_codegen::operator_;
-
-constexpr std::string_view usage_line =
-    "usage: ovra_layout ROLE PRECISION ROWS COLUMNS [--inverse | --at P | --cell R,C | --svg FILE]";
 
 constexpr std::string_view usage =
     R"(usage: ovra_layout ROLE PRECISION ROWS COLUMNS [--inverse | --at P | --cell R,C | --svg FILE]
@@ -62,6 +60,8 @@ message is printed), FILE cannot be written or memory runs out; 2 for a usage
 error. Errors are one line "error: ..." on standard error.
 )";
 
+constexpr std::string_view usage_line = usage.substr(0, usage.find('\n'));
+
 // Whole numbers only: no sign, space, fraction or trailing text; std::from_chars also refuses
 // values past the type's range.
 std::optional<std::uint32_t> parse_whole(std::string_view text) {
@@ -74,77 +74,65 @@ std::optional<std::uint32_t> parse_whole(std::string_view text) {
     return value;
 }
 
-// "A, B or C": the names a command-line word may take, for an error message.
-template <typename Value, std::size_t Count, typename Name>
-std::string alternatives(const std::array<Value, Count>& values, Name name) {
-    std::string out;
+// The one of `values` that `text` names, or an error that lists their names: "A, B or C".
+template <typename Value, std::size_t Count, typename NameOf>
+std::expected<Value, UsageError> parse_name(std::string_view what, std::string_view text,
+                                            const std::array<Value, Count>& values, NameOf name_of) {
+    std::string names;
     for (std::size_t index = 0; index < Count; ++index) {
-        out += index == 0 ? "" : index + 1 == Count ? " or " : ", ";
-        out += name(values[index]);
-    }
-    return out;
-}
-
-std::expected<Role, UsageError> parse_role(std::string_view text) {
-    constexpr std::array roles{Role::Left,   Role::TransposedLeft,   Role::TransposedRight,
-                               Role::Output, Role::TransposedOutput, Role::Right};
-    for (const Role role : roles) {
-        if (text == role_name(role)) {
-            return role;
+        if (text == name_of(values[index])) {
+            return values[index];
         }
+        names += index == 0 ? "" : index + 1 == Count ? " or " : ", ";
+        names += name_of(values[index]);
     }
-    return std::unexpected(UsageError{
-        fmt::format("unknown ROLE {} (expected {})", echoed(text), alternatives(roles, role_name))});
+    return usage_error(fmt::format("unknown {} {} (expected {})", what, echoed(text), names));
 }
 
-std::expected<Precision, UsageError> parse_precision(std::string_view text) {
-    // The scale exponent plays no part in where elements lie.
-    const std::array<Precision, 3> precisions{operator_::F8F143{0}, operator_::F16{}, operator_::F32{}};
-    for (const Precision& precision : precisions) {
-        if (text == precision_name(precision)) {
-            return precision;
-        }
-    }
-    return std::unexpected(UsageError{fmt::format("unknown PRECISION {} (expected {})", echoed(text),
-                                                  alternatives(precisions, precision_name))});
-}
-
-std::expected<std::uint32_t, UsageError> parse_extent(std::string_view name, std::string_view text) {
+// A whole number from `lowest` up, named `name` in the error.
+std::expected<std::uint32_t, UsageError> parse_number(std::string_view name, std::string_view text,
+                                                      std::uint32_t lowest) {
     const std::optional<std::uint32_t> value = parse_whole(text);
-    if (!value || *value == 0) {
-        return std::unexpected(UsageError{
-            fmt::format("{} must be a whole number from 1 to 4294967295 (was {})", name, echoed(text))});
+    if (!value || *value < lowest) {
+        return usage_error(fmt::format("{} must be a whole number from {} to 4294967295 (was {})", name,
+                                       lowest, echoed(text)));
     }
     return *value;
 }
 
-std::expected<Request, UsageError> parse_at(std::string_view text) {
-    const std::optional<std::uint32_t> position = parse_whole(text);
-    if (!position) {
-        return std::unexpected(UsageError{
-            fmt::format("--at must be a whole number from 0 to 4294967295 (was {})", echoed(text))});
+// The request that `option` makes with `value`, which a valueless option does not have.
+std::expected<Request, UsageError> parse_request(std::string_view option, std::string_view value) {
+    if (option == "--inverse") {
+        return ShowInverse{};
     }
-    return ShowAt{*position};
-}
-
-std::expected<Request, UsageError> parse_cell(std::string_view text) {
-    const std::size_t comma = text.find(',');
-    std::optional<std::uint32_t> row;
-    std::optional<std::uint32_t> column;
-    if (comma != std::string_view::npos) {
-        row = parse_whole(text.substr(0, comma));
-        column = parse_whole(text.substr(comma + 1));
+    if (option == "--svg") {
+        return WriteSvg{std::string(value)};
     }
+    if (option == "--at") {
+        const std::expected<std::uint32_t, UsageError> position = parse_number(option, value, 0);
+        if (!position) {
+            return std::unexpected(position.error());
+        }
+        return ShowAt{*position};
+    }
+    const std::size_t comma = value.find(',');
+    const std::optional<std::uint32_t> row = parse_whole(value.substr(0, comma));
+    const std::optional<std::uint32_t> column =
+        comma == std::string_view::npos ? std::nullopt : parse_whole(value.substr(comma + 1));
     if (!row || !column) {
-        return std::unexpected(UsageError{fmt::format(
-            "--cell must be R,C: two whole numbers from 0 to 4294967295 (was {})", echoed(text))});
+        return usage_error(fmt::format("--cell must be R,C: two whole numbers from 0 to 4294967295 (was {})",
+                                       echoed(value)));
     }
     return ShowCell{MatrixCoordinates{*row, *column}};
 }
 
-bool is_option(std::string_view argument) {
-    return argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9');
-}
+// The options and what the value of each is, for "--at needs a position P"; --inverse takes none.
+struct Option {
+    std::string_view name;
+    std::string_view value;
+};
+constexpr std::array options{Option{"--inverse", ""}, Option{"--at", "a position P"},
+                             Option{"--cell", "a cell R,C"}, Option{"--svg", "a FILE"}};
 
 }  // namespace
 
@@ -153,65 +141,46 @@ std::string_view usage_text() {
 }
 
 std::expected<ParsedArguments, UsageError> parse_arguments(std::span<const std::string_view> arguments) {
-    for (const std::string_view argument : arguments) {
-        if (argument == "-h" || argument == "--help") {
-            return ShowHelp{};
-        }
+    if (std::ranges::any_of(
+            arguments, [](std::string_view argument) { return argument == "-h" || argument == "--help"; })) {
+        return ShowHelp{};
     }
-
     std::vector<std::string_view> operands;
     std::optional<Request> request;
     std::string_view request_option;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string_view argument = arguments[index];
-        if (!is_option(argument)) {
+        // "-" alone, and "-" before a digit, start operands.
+        if (argument.size() < 2 || argument[0] != '-' || (argument[1] >= '0' && argument[1] <= '9')) {
             operands.push_back(argument);
             continue;
         }
-        std::string_view option = argument;
+        const std::size_t equals = argument.starts_with("--") ? argument.find('=') : std::string_view::npos;
+        const std::string_view option = argument.substr(0, equals);
+        const auto known = std::ranges::find(options, option, &Option::name);
+        if (known == options.end()) {
+            return usage_error(fmt::format("unknown option {}", echoed(argument)));
+        }
+        // The value follows "=", or else is the next argument.
         std::optional<std::string_view> value;
-        if (const std::size_t equals = argument.find('=');
-            argument.starts_with("--") && equals != std::string_view::npos) {
-            option = argument.substr(0, equals);
+        if (equals != std::string_view::npos) {
             value = argument.substr(equals + 1);
+        } else if (!known->value.empty() && index + 1 < arguments.size()) {
+            value = arguments[++index];
         }
-
-        std::expected<Request, UsageError> parsed = std::unexpected(UsageError{});
-        if (option == "--inverse") {
-            if (value) {
-                return std::unexpected(UsageError{"--inverse takes no value"});
-            }
-            parsed = ShowInverse{};
-        } else if (option == "--at" || option == "--cell" || option == "--svg") {
-            if (!value) {
-                if (index + 1 == arguments.size()) {
-                    const std::string_view what = option == "--at"     ? "a position P"
-                                                  : option == "--cell" ? "a cell R,C"
-                                                                       : "a FILE";
-                    return std::unexpected(UsageError{fmt::format("{} needs {}", option, what)});
-                }
-                value = arguments[++index];
-            }
-            if (option == "--at") {
-                parsed = parse_at(*value);
-            } else if (option == "--cell") {
-                parsed = parse_cell(*value);
-            } else if (value->empty()) {
-                return std::unexpected(UsageError{"--svg needs a FILE"});
-            } else {
-                parsed = WriteSvg{std::string(*value)};
-            }
-        } else {
-            return std::unexpected(UsageError{fmt::format("unknown option {}", echoed(argument))});
+        if (known->value.empty() && value) {
+            return usage_error(fmt::format("{} takes no value", option));
         }
-
+        if (!known->value.empty() && (!value || (option == "--svg" && value->empty()))) {
+            return usage_error(fmt::format("{} needs {}", option, known->value));
+        }
         if (request) {
-            if (option == request_option) {
-                return std::unexpected(UsageError{fmt::format("{} is given more than once", option)});
-            }
             return std::unexpected(
-                UsageError{fmt::format("{} cannot be combined with {}", request_option, option)});
+                UsageError{option == request_option
+                               ? fmt::format("{} is given more than once", option)
+                               : fmt::format("{} cannot be combined with {}", request_option, option)});
         }
+        std::expected<Request, UsageError> parsed = parse_request(option, value.value_or(""));
         if (!parsed) {
             return std::unexpected(parsed.error());
         }
@@ -228,22 +197,21 @@ std::expected<ParsedArguments, UsageError> parse_arguments(std::span<const std::
         return std::unexpected(
             UsageError{fmt::format("unexpected argument {}", echoed(operands[operand_names.size()]))});
     }
-
-    const std::expected<Role, UsageError> role = parse_role(operands[0]);
-    if (!role) {
-        return std::unexpected(role.error());
-    }
-    const std::expected<Precision, UsageError> precision = parse_precision(operands[1]);
-    if (!precision) {
-        return std::unexpected(precision.error());
-    }
-    const std::expected<std::uint32_t, UsageError> rows = parse_extent("ROWS", operands[2]);
-    if (!rows) {
-        return std::unexpected(rows.error());
-    }
-    const std::expected<std::uint32_t, UsageError> columns = parse_extent("COLUMNS", operands[3]);
-    if (!columns) {
-        return std::unexpected(columns.error());
+    constexpr std::array roles{Role::Left,   Role::TransposedLeft,   Role::TransposedRight,
+                               Role::Output, Role::TransposedOutput, Role::Right};
+    // The scale exponent plays no part in where elements lie.
+    const std::array<Precision, 3> precisions{operator_::F8F143{0}, operator_::F16{}, operator_::F32{}};
+    const std::expected<Role, UsageError> role = parse_name("ROLE", operands[0], roles, role_name);
+    const std::expected<Precision, UsageError> precision =
+        parse_name("PRECISION", operands[1], precisions, precision_name);
+    const std::expected<std::uint32_t, UsageError> rows = parse_number("ROWS", operands[2], 1);
+    const std::expected<std::uint32_t, UsageError> columns = parse_number("COLUMNS", operands[3], 1);
+    // The first operand that is wrong is the one reported.
+    for (const UsageError* error : {role ? nullptr : &role.error(), precision ? nullptr : &precision.error(),
+                                    rows ? nullptr : &rows.error(), columns ? nullptr : &columns.error()}) {
+        if (error != nullptr) {
+            return std::unexpected(*error);
+        }
     }
     return Invocation{StoredMatrix{*role, *precision, *rows, *columns}, request.value_or(ShowGrid{})};
 }

@@ -1,229 +1,175 @@
 #include "ovra/layout_inspector/file_output.hpp"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <cstddef>
-#include <optional>
-#include <utility>
+#include <cstdlib>
 
-#include "temporary_file.hpp"
+#include <fmt/format.h>
+
+#include "ovra/descriptor/descriptor.hpp"
 
 namespace ovra_layout_inspector {
 
 namespace {
 
+using ovra_descriptor::Descriptor;
 using Done = std::expected<void, std::error_code>;
 
-// The kernel's own limit on the symbolic links followed in one path lookup.
-constexpr int most_link_hops = 40;
+// What the kernel adds to the name of an open file that is no longer in its directory.
+constexpr std::string_view deleted_mark = " (deleted)";
 
-// An open file descriptor, closed with its owner.
-struct Descriptor {
-    int fd = -1;
-    explicit Descriptor(int opened) : fd(opened) {}
-    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd, other.fd);
-        return *this;
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd >= 0) {
-            static_cast<void>(::close(fd));
-        }
-    }
+std::unexpected<std::error_code> failure(int number = errno) {
+    return std::unexpected(std::error_code(number, std::system_category()));
+}
+
+// The replaced file's path and the temporary's beside it, in fixed buffers: nothing is allocated (or
+// thrown) while this write may have files to remove.
+struct Paths {
+    std::array<char, PATH_MAX> file{};
+    std::array<char, PATH_MAX + NAME_MAX> temporary{};
+    std::size_t name = 0;  // where the file's name starts in `file`
 };
 
-// A name in an open directory. Everything after the lookup works from the directory itself, so that
-// no path is looked up twice with a different outcome.
-struct Entry {
-    Descriptor directory;
-    std::string name;
-};
-
-// The directory of `path` (looked up from `from`, by the kernel) and the last part of `path`.
-std::expected<Entry, std::error_code> open_entry(int from, const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    Descriptor opened{::openat(from, directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
-    if (opened.fd < 0) {
-        return std::unexpected(last_error());
+// Finds the file that `fd` is open on where the kernel found it, through every link: /proc/self/fd
+// names it, by a path that every later lookup takes through the kernel's rules again. A file that
+// another writer has replaced since it was opened is named with " (deleted)" added, and its name is
+// still the one to replace. `status` is the file's.
+Done locate(int fd, Paths& paths, struct stat& status) {
+    std::array<char, 32> link{};
+    fmt::format_to_n(link.data(), link.size() - 1, "/proc/self/fd/{}", fd);
+    const ssize_t length = ::readlink(link.data(), paths.file.data(), paths.file.size());
+    if (length < 0 || ::fstat(fd, &status) != 0) {
+        return failure();
     }
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    // "DIRECTORY/" names the directory itself.
-    return Entry{std::move(opened), name.empty() ? "." : std::move(name)};
-}
-
-std::expected<std::string, std::error_code> read_link(const Entry& link) {
-    std::string target(256, '\0');
-    while (true) {
-        const ssize_t length = ::readlinkat(link.directory.fd, link.name.c_str(), target.data(), target.size());
-        if (length < 0) {
-            return std::unexpected(last_error());
-        }
-        // readlinkat fills the whole buffer when the target may be longer than it.
-        if (const auto size = static_cast<std::size_t>(length); size < target.size()) {
-            target.resize(size);
-            return target;
-        }
-        target.resize(target.size() * 2);
+    if (static_cast<std::size_t>(length) == paths.file.size()) {
+        return failure(ENAMETOOLONG);
     }
-}
-
-// The entry that `entry` finally names, and the file there if there is one.
-struct Found {
-    Entry entry;
-    std::optional<struct stat> file;
-};
-
-// Follows symbolic links one at a time, each from the directory that holds it, so that a link to a
-// file not made yet names the entry to create. Only called for links that open() has just followed.
-std::expected<Found, std::error_code> final_entry(Entry entry) {
-    for (int hop = 0; hop <= most_link_hops; ++hop) {
-        struct stat status {};
-        if (::fstatat(entry.directory.fd, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT) {
-                return Found{std::move(entry), std::nullopt};
-            }
-            return std::unexpected(last_error());
-        }
-        if (!S_ISLNK(status.st_mode)) {
-            return Found{std::move(entry), status};
-        }
-        const std::expected<std::string, std::error_code> target = read_link(entry);
-        if (!target) {
-            return std::unexpected(target.error());
-        }
-        std::expected<Entry, std::error_code> next = open_entry(entry.directory.fd, *target);
-        if (!next) {
-            return std::unexpected(next.error());
-        }
-        entry = std::move(*next);
+    std::string_view found(paths.file.data(), static_cast<std::size_t>(length));
+    if (status.st_nlink == 0 && found.ends_with(deleted_mark)) {
+        found.remove_suffix(deleted_mark.size());
     }
-    return std::unexpected(std::error_code(ELOOP, std::system_category()));
+    paths.file[found.size()] = '\0';
+    // ".NAME.XXXXXX" beside NAME, at most 200 bytes of NAME leaving room for the rest within the 255
+    // bytes of one file name.
+    paths.name = found.rfind('/') + 1;
+    *fmt::format_to_n(paths.temporary.data(), paths.temporary.size() - 1, "{}.{:.200}.XXXXXX",
+                      found.substr(0, paths.name), found.substr(paths.name))
+         .out = '\0';
+    return {};
 }
 
-Done close_checked(Descriptor file) {
-    return ::close(std::exchange(file.fd, -1)) == 0 ? Done{} : std::unexpected(last_error());
-}
-
-// A device or pipe is written where it is; there is nothing to keep intact and no file to rename.
-Done write_in_place(Descriptor file, std::string_view text) {
-    const Done written = write_all(file.fd, text);
-    const Done closed = close_checked(std::move(file));
-    return written ? closed : written;
-}
-
-// The replacement keeps the replaced file's permission bits, and its owner where this process may give
-// a file away (as root); anyone else replaces the file as their own, as an editor does.
-Done take_over_owner_and_mode(int fd, const struct stat& previous) {
+// Gives the temporary the replaced file's permission bits, and its owner where this process may give a
+// file away (as root), then writes `text` to it and flushes it to the disk.
+Done fill_temporary(Descriptor temporary, const struct stat& previous, std::string_view text) {
     if (previous.st_uid != ::geteuid() || previous.st_gid != ::getegid()) {
-        static_cast<void>(::fchown(fd, previous.st_uid, previous.st_gid));
+        static_cast<void>(::fchown(temporary.fd, previous.st_uid, previous.st_gid));
     }
-    return ::fchmod(fd, previous.st_mode & 07777) == 0 ? Done{} : std::unexpected(last_error());
-}
-
-// The rename lasts a crash only once the directory is on disk too. A directory that cannot be synced
-// still holds the whole new file, so this is not reported.
-void sync_directory(int directory) {
-    const Descriptor opened{::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (opened.fd >= 0) {
-        static_cast<void>(::fsync(opened.fd));
-    }
-}
-
-// Writes `text` to a temporary file beside `target`, flushes it to the disk and renames it over
-// `target`; on any failure removes the temporary and leaves `target` as it was. `previous` is the
-// file being replaced, if there is one. Nothing here allocates, so nothing can throw while the
-// temporary exists.
-Done replace(const Entry& target, const std::optional<struct stat>& previous, std::string_view text) {
-    const std::expected<int, std::error_code> created = create_temporary(target.directory.fd, target.name);
-    if (!created) {
-        return std::unexpected(created.error());
-    }
-    Descriptor temporary{*created};
-    Done done = previous ? take_over_owner_and_mode(temporary.fd, *previous) : Done{};
-    if (done) {
-        done = write_all(temporary.fd, text);
-    }
+    Done done =
+        ::fchmod(temporary.fd, previous.st_mode & 07777) == 0 ? write_all(temporary.fd, text) : failure();
     if (done && ::fsync(temporary.fd) != 0) {
-        done = std::unexpected(last_error());
+        done = failure();
     }
-    if (const Done closed = close_checked(std::move(temporary)); done) {
-        done = closed;
+    // A failed close fails the write, as the last of the data may be lost.
+    return ::close(temporary.release()) == 0 || !done ? done : failure();
+}
+
+// Writes `text` to a temporary file beside the opened file and renames it over that file once it is
+// whole and on the disk, unless one of the `held` signals came meanwhile. Otherwise the temporary is
+// removed, and so is the file if this write created it and it is still the empty one made.
+Done replace(const Descriptor& file, bool created, const sigset_t& held, std::string_view text) {
+    Paths paths;
+    struct stat previous {};
+    if (const Done located = locate(file.fd, paths, previous); !located) {
+        return located;
+    }
+    Descriptor temporary{::mkostemp(paths.temporary.data(), O_CLOEXEC)};
+    const bool made = temporary.is_open();
+    Done done = made ? fill_temporary(std::move(temporary), previous, text) : failure();
+    sigset_t came;
+    sigpending(&came);
+    sigandset(&came, &came, &held);
+    if (done && !sigisemptyset(&came)) {
+        done = failure(EINTR);
+    }
+    if (done && ::rename(paths.temporary.data(), paths.file.data()) != 0) {
+        done = failure();
     }
     if (done) {
-        done = rename_temporary(target.name.c_str());
-    }
-    if (!done) {
-        discard_temporary();
+        // The rename lasts a crash only once the directory is on the disk too; it is done either way.
+        paths.file[paths.name] = '\0';
+        const Descriptor directory{::open(paths.file.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+        if (directory.is_open()) {
+            static_cast<void>(::fsync(directory.fd));
+        }
         return done;
     }
-    sync_directory(target.directory.fd);
+    if (made) {
+        static_cast<void>(::unlink(paths.temporary.data()));
+    }
+    struct stat now {};
+    if (created && ::lstat(paths.file.data(), &now) == 0 && now.st_dev == previous.st_dev &&
+        now.st_ino == previous.st_ino) {
+        static_cast<void>(::unlink(paths.file.data()));
+    }
     return done;
 }
 
-bool same_file(const struct stat& one, const struct stat& other) {
-    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
-}
-
 Done write_to(const std::string& path, std::string_view text) {
-    // Opened as any program would open it, but not truncated: what the kernel refuses is refused.
-    Descriptor opened{::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)};
-    if (opened.fd < 0 && errno != ENOENT) {
-        return std::unexpected(last_error());
+    Descriptor file{::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)};
+    struct stat status {};
+    if (!file.is_open() ? errno != ENOENT : ::fstat(file.fd, &status) != 0) {
+        return failure();
     }
-    std::optional<struct stat> existing;
-    if (opened.fd >= 0) {
-        struct stat status {};
-        if (::fstat(opened.fd, &status) != 0) {
-            return std::unexpected(last_error());
+    if (file.is_open() && !S_ISREG(status.st_mode)) {
+        const Done written = write_all(file.fd, text);
+        return ::close(file.release()) == 0 || !written ? written : failure();
+    }
+    // SIGINT, SIGTERM and SIGHUP wait until the file is replaced or left as it was: one that comes
+    // meanwhile then ends the process with no temporary left behind, nor a file made for nothing. Those
+    // ignored stay ignored.
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        if (::sigaction(number, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
+            sigaddset(&held, number);
         }
-        if (!S_ISREG(status.st_mode)) {
-            return write_in_place(std::move(opened), text);
-        }
-        existing = status;
     }
-    // The directory to put the replacement in: the links just followed, followed again from their own
-    // directories.
-    std::expected<Entry, std::error_code> given = open_entry(AT_FDCWD, path);
-    if (!given) {
-        return std::unexpected(given.error());
+    sigset_t mask_before;
+    pthread_sigmask(SIG_BLOCK, &held, &mask_before);
+    const bool created = !file.is_open();
+    if (created) {
+        // Created as any program would create it, the kernel again judging the links on the way.
+        file = Descriptor{::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666)};
     }
-    const std::expected<Found, std::error_code> found = final_entry(std::move(*given));
-    if (!found) {
-        return std::unexpected(found.error());
-    }
-    // Only the file the kernel opened is replaced (or, where it found none, a file is created only where
-    // there is still none): a link changed in between must not aim the write elsewhere.
-    if (found->file.has_value() != existing.has_value() || (existing && !same_file(*existing, *found->file))) {
-        return std::unexpected(std::error_code(EAGAIN, std::system_category()));
-    }
-    return replace(found->entry, existing, text);
+    const Done done = file.is_open() ? replace(file, created, held, text) : failure();
+    pthread_sigmask(SIG_SETMASK, &mask_before, nullptr);
+    return done;
 }
 
 }  // namespace
 
 std::expected<void, FileError> write_file(const std::string& path, std::string_view text) {
-    if (const Done written = write_to(path, text); !written) {
-        return std::unexpected(FileError{path, written.error()});
-    }
-    return {};
+    const Done written = write_to(path, text);
+    return written ? std::expected<void, FileError>{} : std::unexpected(FileError{path, written.error()});
 }
 
 std::expected<void, std::error_code> write_all(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::unexpected(last_error());
+        if (written >= 0) {
+            text.remove_prefix(static_cast<std::size_t>(written));
+        } else if (errno != EINTR) {
+            return failure();
         }
-        text.remove_prefix(static_cast<std::size_t>(written));
     }
     return {};
 }

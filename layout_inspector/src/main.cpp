@@ -11,42 +11,29 @@
 #include "ovra/layout_inspector/file_output.hpp"
 #include "ovra/layout_inspector/tool.hpp"
 
-namespace {
-
-namespace inspector = ovra_layout_inspector;
-
-// Static text written with write(2): reporting a failure must not need memory or a stream's buffer.
-constexpr std::string_view out_of_memory_line = "error: out of memory\n";
-constexpr std::string_view stdout_lost_line = "error: cannot write standard output\n";
-
-int run(int argc, char** argv) {
-    std::vector<std::string_view> arguments;
-    for (int index = 1; index < argc; ++index) {
-        arguments.emplace_back(argv[index]);
-    }
-    const inspector::ToolOutcome outcome = inspector::run_tool(arguments);
-    // Output lost to a full disk or a closed stream must not end in success.
-    if (!inspector::write_all(STDOUT_FILENO, outcome.out)) {
-        static_cast<void>(inspector::write_all(STDERR_FILENO, stdout_lost_line));
-        return outcome.status == inspector::exit_success ? inspector::exit_failure : outcome.status;
-    }
-    static_cast<void>(inspector::write_all(STDERR_FILENO, outcome.err));
-    return outcome.status;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+    namespace inspector = ovra_layout_inspector;
     // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is reported like any other
     // failed write, instead of the signal ending the process with the file half written.
     std::signal(SIGXFSZ, SIG_IGN);
-    inspector::remove_temporary_on_ending_signals();
     // Nothing is printed before run_tool has made the whole output, so running out of memory leaves
-    // standard output empty; an SVG file is replaced only by a whole picture.
+    // standard output empty; an SVG file is replaced only by a whole picture. The lines written here are
+    // static text written with write(2), as reporting a failure must not need memory.
     try {
-        return run(argc, argv);
+        std::vector<std::string_view> arguments;
+        for (int index = 1; index < argc; ++index) {
+            arguments.emplace_back(argv[index]);
+        }
+        const inspector::ToolOutcome outcome = inspector::run_tool(arguments);
+        // Output lost to a full disk or a closed stream must not end in success.
+        if (!inspector::write_all(STDOUT_FILENO, outcome.out)) {
+            static_cast<void>(inspector::write_all(STDERR_FILENO, "error: cannot write standard output\n"));
+            return outcome.status == inspector::exit_success ? inspector::exit_failure : outcome.status;
+        }
+        static_cast<void>(inspector::write_all(STDERR_FILENO, outcome.err));
+        return outcome.status;
     } catch (const std::bad_alloc&) {
-        static_cast<void>(inspector::write_all(STDERR_FILENO, out_of_memory_line));
+        static_cast<void>(inspector::write_all(STDERR_FILENO, "error: out of memory\n"));
         return inspector::exit_failure;
     }
 }

@@ -1,6 +1,7 @@
 #include "ovra/layout_inspector/storage_order.hpp"
 
 #include <limits>
+#include <utility>
 
 #include "ovra/codegen/layout_text.hpp"
 #include "ovra/codegen/precision_text.hpp"
@@ -10,8 +11,6 @@ namespace ovra_layout_inspector {
 namespace storage = ovra_codegen::storage;
 
 namespace {
-
-constexpr std::uint64_t largest_cell_count = std::uint64_t{1} << 32;
 
 // The block shape of the role's order; a value cast from a stray integer names no order and has a
 // block of one cell.
@@ -23,19 +22,14 @@ BlockShape order_block(Role role, const Precision& precision) {
         .value_or(BlockShape{1, 1});
 }
 
-// Left order: panels of `width` columns (one block), leftmost first; rows top to bottom inside a panel
-// and each row's elements left to right.
-std::uint64_t left_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row,
-                            std::uint64_t column) {
-    return (column / width) * rows * width + row * width + column % width;
-}
-
-// Output order: as Left order, with the columns of each panel row interleaved.
-std::uint64_t output_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row,
-                              std::uint64_t column) {
-    // The column within the panel is below the panel width of 16, so it fits 32 bits.
+// Left and Output orders: panels of `width` columns (one block), leftmost first; rows top to bottom
+// inside a panel and each row's elements left to right, in Output order with its columns interleaved.
+std::uint64_t panel_position(std::uint64_t width, std::uint64_t rows, std::uint64_t row, std::uint64_t column,
+                             bool interleaved) {
+    // The column within the panel is below the panel width, at most 32, so it fits 32 bits.
     const auto within = static_cast<std::uint32_t>(column % width);
-    return (column / width) * rows * width + row * width + storage::output_physical_column(within);
+    return (column / width) * rows * width + row * width +
+           (interleaved ? storage::output_physical_column(within) : within);
 }
 
 // Right-matrix order: blocks numbered down the rows first; inside a block the columns run left to
@@ -51,12 +45,9 @@ std::uint64_t right_position(BlockShape block, std::uint64_t rows, std::uint64_t
 }  // namespace
 
 std::string_view role_name(Role role) {
-    if (role == Role::Right) {
-        return "right";
-    }
-    const std::string_view name =
-        ovra_codegen::layout::kernel_order_name(static_cast<NativeKernelOrder>(role));
-    return name.empty() ? "?" : name;
+    return role == Role::Right
+               ? "right"
+               : ovra_codegen::layout::kernel_order_name(static_cast<NativeKernelOrder>(role));
 }
 
 std::string_view precision_name(const Precision& precision) {
@@ -72,68 +63,42 @@ std::expected<void, StorageError> check_shape(const StoredMatrix& matrix) {
     if (!first) {
         return std::unexpected(first.error());
     }
-    if (cell_count(matrix) > largest_cell_count) {
+    if (cell_count(matrix) > std::uint64_t{1} << 32) {
         return std::unexpected(StorageError{storage::Overflow{}});
     }
     return {};
 }
 
 CoordinatesResult cell_at(const StoredMatrix& matrix, std::uint32_t position) {
-    switch (matrix.role) {
-        case Role::Left:
-        case Role::TransposedLeft:
-        case Role::TransposedRight:
-        case Role::Output:
-        case Role::TransposedOutput:
-            return storage::amp_matrix_coordinates(static_cast<NativeKernelOrder>(matrix.role),
-                                                   matrix.precision, matrix.rows, matrix.columns, position);
-        case Role::Right:
-            return storage::right_matrix_coordinates(matrix.precision, matrix.rows, matrix.columns, position);
+    if (matrix.role == Role::Right) {
+        return storage::right_matrix_coordinates(matrix.precision, matrix.rows, matrix.columns, position);
     }
-    // A value cast from a stray integer names no order.
-    return std::unexpected(StorageError{storage::InvalidView{}});
+    // A role value cast from a stray integer names no order, which ovra_codegen refuses.
+    return storage::amp_matrix_coordinates(static_cast<NativeKernelOrder>(matrix.role), matrix.precision,
+                                           matrix.rows, matrix.columns, position);
 }
 
 std::optional<std::uint32_t> position_of(const StoredMatrix& matrix, MatrixCoordinates cell) {
     if (cell.row >= matrix.rows || cell.column >= matrix.columns) {
         return std::nullopt;
     }
-    const std::uint64_t rows = matrix.rows;
-    const std::uint64_t columns = matrix.columns;
-    const std::uint64_t row = cell.row;
-    const std::uint64_t column = cell.column;
     // A transposed role stores the matrix as its transpose lies in the untransposed order, whose block
     // is the transposed role's block transposed.
-    const BlockShape block = order_block(matrix.role, matrix.precision);
-    std::uint64_t position = 0;
-    switch (matrix.role) {
-        case Role::Left:
-            position = left_position(block.columns, rows, row, column);
-            break;
-        case Role::TransposedLeft:
-            position = left_position(block.rows, columns, column, row);
-            break;
-        case Role::Output:
-            position = output_position(block.columns, rows, row, column);
-            break;
-        case Role::TransposedOutput:
-            position = output_position(block.rows, columns, column, row);
-            break;
-        case Role::Right:
-            if (rows < block.rows) {
-                return std::nullopt;
-            }
-            position = right_position(block, rows, row, column);
-            break;
-        case Role::TransposedRight:
-            if (columns < block.columns) {
-                return std::nullopt;
-            }
-            position = right_position(BlockShape{block.columns, block.rows}, columns, column, row);
-            break;
-        default:
-            return std::nullopt;
+    const Role role = matrix.role;
+    BlockShape block = order_block(role, matrix.precision);
+    std::uint64_t rows = matrix.rows;
+    std::uint64_t row = cell.row;
+    std::uint64_t column = cell.column;
+    if (role == Role::TransposedLeft || role == Role::TransposedOutput || role == Role::TransposedRight) {
+        rows = matrix.columns;
+        std::swap(row, column);
+        std::swap(block.rows, block.columns);
     }
+    const std::uint64_t position =
+        role == Role::Right || role == Role::TransposedRight
+            ? right_position(block, rows, row, column)
+            : panel_position(block.columns, rows, row, column,
+                             role == Role::Output || role == Role::TransposedOutput);
     if (position > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
     }

@@ -1,9 +1,11 @@
 #include "ovra/layout_inspector/svg_picture.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
-#include <optional>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -13,14 +15,9 @@ namespace ovra_layout_inspector {
 
 namespace {
 
-// Light to dark, each channel falling, so a darker cell is always stored later.
-struct Colour {
-    std::uint64_t red;
-    std::uint64_t green;
-    std::uint64_t blue;
-};
-constexpr Colour first_colour{0xf7, 0xfb, 0xff};
-constexpr Colour last_colour{0x08, 0x30, 0x6b};
+// Red, green and blue from light to dark, each channel falling, so a darker cell is always stored later.
+constexpr std::array<std::uint64_t, 3> first_colour{0xf7, 0xfb, 0xff};
+constexpr std::array<std::uint64_t, 3> last_colour{0x08, 0x30, 0x6b};
 
 // Room for the row indices on the left and the title and column indices on top.
 constexpr std::uint32_t left_margin = 40;
@@ -31,46 +28,28 @@ constexpr std::uint32_t index_size = 10;
 constexpr std::uint32_t largest_label_size = 12;
 constexpr std::uint32_t smallest_label_size = 6;
 
-std::uint64_t fade(std::uint64_t from, std::uint64_t to, std::uint64_t position, std::uint64_t last) {
-    return last == 0 ? from : from - (from - to) * position / last;
-}
-
 std::string shade(std::uint64_t position, std::uint64_t last) {
-    return fmt::format("#{:02x}{:02x}{:02x}", fade(first_colour.red, last_colour.red, position, last),
-                       fade(first_colour.green, last_colour.green, position, last),
-                       fade(first_colour.blue, last_colour.blue, position, last));
-}
-
-// Large squares for small grids, so that a README-sized picture stays legible.
-std::uint32_t cell_size(const StoredMatrix& matrix) {
-    const std::uint32_t extent = std::max(matrix.rows, matrix.columns);
-    return extent <= 32 ? 32 : extent <= 64 ? 16 : 8;
-}
-
-// Every index where the squares leave room for its digits (columns) or its height (rows); otherwise
-// every 2nd, 4th or 8th.
-std::uint32_t column_index_step(std::uint32_t cell) {
-    return cell >= 32 ? 1 : cell >= 16 ? 4 : 8;
-}
-std::uint32_t row_index_step(std::uint32_t cell) {
-    return cell >= 16 ? 1 : 2;
-}
-
-// Monospace digits are about 0.6 em wide; the label must fit the square with 2 units on each side.
-std::uint32_t label_size(std::uint32_t cell, std::uint64_t last) {
-    const auto digit_count = static_cast<std::uint32_t>(fmt::formatted_size("{}", last));
-    return std::min(largest_label_size, (cell - 4) * 10 / (6 * digit_count));
+    const auto fade = [&](std::size_t channel) {
+        const std::uint64_t from = first_colour[channel];
+        return last == 0 ? from : from - (from - last_colour[channel]) * position / last;
+    };
+    return fmt::format("#{:02x}{:02x}{:02x}", fade(0), fade(1), fade(2));
 }
 
 }  // namespace
 
 std::expected<std::string, ToolError> svg_picture(const StoredMatrix& matrix) {
-    if (const std::expected<void, ToolError> grid = check_grid(matrix, "draw"); !grid) {
-        return std::unexpected(grid.error());
+    const std::expected<std::vector<std::uint32_t>, ToolError> positions = grid_positions(matrix, "draw");
+    if (!positions) {
+        return std::unexpected(positions.error());
     }
-    const std::uint32_t cell = cell_size(matrix);
+    // Large squares for small grids, so that a README-sized picture stays legible.
+    const std::uint32_t extent = std::max(matrix.rows, matrix.columns);
+    const std::uint32_t cell = extent <= 32 ? 32 : extent <= 64 ? 16 : 8;
     const std::uint64_t last = cell_count(matrix) - 1;
-    const std::uint32_t label = label_size(cell, last);
+    // Monospace digits are about 0.6 em wide; a label must fit its square with 2 units on each side.
+    const auto digit_count = static_cast<std::uint32_t>(fmt::formatted_size("{}", last));
+    const std::uint32_t label = std::min(largest_label_size, (cell - 4) * 10 / (6 * digit_count));
     const BlockShape block = block_shape(matrix);
 
     const std::string title =
@@ -93,12 +72,16 @@ std::expected<std::string, ToolError> svg_picture(const StoredMatrix& matrix) {
                    "<text x=\"{3}\" y=\"20\" font-size=\"{4}\">{2}</text>\n",
                    width, height, title, padding, title_size);
 
+    // Every index where the squares leave room for its digits (columns) or its height (rows); otherwise
+    // every 2nd, 4th or 8th.
+    const std::uint32_t column_step = cell >= 32 ? 1 : cell >= 16 ? 4 : 8;
+    const std::uint32_t row_step = cell >= 16 ? 1 : 2;
     fmt::format_to(sink, "<g class=\"indices\" font-size=\"{}\" fill=\"#444444\">\n", index_size);
-    for (std::uint32_t column = 0; column < matrix.columns; column += column_index_step(cell)) {
+    for (std::uint32_t column = 0; column < matrix.columns; column += column_step) {
         fmt::format_to(sink, "<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">{}</text>\n",
                        left_margin + column * cell + cell / 2, top_margin - 6, column);
     }
-    for (std::uint32_t row = 0; row < matrix.rows; row += row_index_step(cell)) {
+    for (std::uint32_t row = 0; row < matrix.rows; row += row_step) {
         fmt::format_to(sink, "<text x=\"{}\" y=\"{}\" text-anchor=\"end\">{}</text>\n", left_margin - 6,
                        top_margin + row * cell + cell / 2 + index_size * 7 / 20, row);
     }
@@ -109,25 +92,19 @@ std::expected<std::string, ToolError> svg_picture(const StoredMatrix& matrix) {
     out += "<g class=\"cells\" stroke=\"#ffffff\" stroke-width=\"1\">\n";
     for (std::uint32_t row = 0; row < matrix.rows; ++row) {
         for (std::uint32_t column = 0; column < matrix.columns; ++column) {
-            const std::optional<std::uint32_t> position = position_of(matrix, MatrixCoordinates{row, column});
-            // Every cell of an accepted shape has a position; this guards a broken shape check.
-            if (!position) {
-                return std::unexpected(ToolError{
-                    UsageError{fmt::format("cell ({}, {}) has no storage position in the {} x {} matrix", row,
-                                           column, matrix.rows, matrix.columns)}});
-            }
+            const std::uint32_t position = (*positions)[row * matrix.columns + column];
             const std::uint32_t x = left_margin + column * cell;
             const std::uint32_t y = top_margin + row * cell;
             fmt::format_to(sink,
                            "<rect class=\"cell\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"{}\">"
                            "<title>cell ({}, {}) at position {}</title></rect>\n",
-                           x, y, cell, cell, shade(*position, last), row, column, *position);
+                           x, y, cell, cell, shade(position, last), row, column, position);
             if (label >= smallest_label_size) {
                 // Dark squares take white digits.
                 fmt::format_to(label_sink,
                                "<text class=\"position\" x=\"{}\" y=\"{}\" fill=\"{}\">{}</text>\n",
                                x + cell / 2, y + cell / 2 + label * 7 / 20,
-                               std::uint64_t{*position} * 2 > last ? "#ffffff" : "#000000", *position);
+                               std::uint64_t{position} * 2 > last ? "#ffffff" : "#000000", position);
             }
         }
     }

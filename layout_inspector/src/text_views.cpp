@@ -5,6 +5,8 @@
 #include <iterator>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -16,19 +18,6 @@ constexpr std::string_view corner = "r\\c";
 
 std::size_t digits(std::uint64_t value) {
     return fmt::formatted_size("{}", value);
-}
-
-std::expected<void, ToolError> check_role(const StoredMatrix& matrix) {
-    // ovra_codegen accepts some zero extents (no columns in Left order); nothing can be shown of them.
-    if (matrix.rows == 0 || matrix.columns == 0) {
-        return std::unexpected(ToolError{UsageError{
-            fmt::format("a matrix of {} x {} cells has no storage positions", matrix.rows, matrix.columns)}});
-    }
-    const std::expected<void, StorageError> shape = check_shape(matrix);
-    if (!shape) {
-        return std::unexpected(ToolError{shape.error()});
-    }
-    return {};
 }
 
 std::string describe_size(const StoredMatrix& matrix) {
@@ -54,21 +43,32 @@ void append_grid_line(std::string& out, std::string_view label, std::size_t labe
 
 }  // namespace
 
-std::expected<void, ToolError> check_grid(const StoredMatrix& matrix, std::string_view verb) {
-    if (const std::expected<void, ToolError> role = check_role(matrix); !role) {
-        return role;
-    }
+std::expected<std::vector<std::uint32_t>, ToolError> grid_positions(const StoredMatrix& matrix,
+                                                                    std::string_view verb) {
     if (matrix.rows > max_grid_rows || matrix.columns > max_grid_columns) {
-        return std::unexpected(ToolError{UsageError{
+        return usage_error(
             fmt::format("a grid of {} x {} cells is too large to {} (at most {} x {}); use --at or --cell",
-                        matrix.rows, matrix.columns, verb, max_grid_rows, max_grid_columns)}});
+                        matrix.rows, matrix.columns, verb, max_grid_rows, max_grid_columns));
     }
-    return {};
+    std::vector<std::uint32_t> positions;
+    for (std::uint32_t row = 0; row < matrix.rows; ++row) {
+        for (std::uint32_t column = 0; column < matrix.columns; ++column) {
+            const std::optional<std::uint32_t> position = position_of(matrix, MatrixCoordinates{row, column});
+            // Every cell of an accepted shape has a position; this guards a broken shape check.
+            if (!position) {
+                return usage_error(fmt::format("cell ({}, {}) has no storage position in {}", row, column,
+                                               describe_size(matrix)));
+            }
+            positions.push_back(*position);
+        }
+    }
+    return positions;
 }
 
 std::expected<std::string, ToolError> grid_text(const StoredMatrix& matrix) {
-    if (const std::expected<void, ToolError> grid = check_grid(matrix, "print"); !grid) {
-        return std::unexpected(grid.error());
+    const std::expected<std::vector<std::uint32_t>, ToolError> positions = grid_positions(matrix, "print");
+    if (!positions) {
+        return std::unexpected(positions.error());
     }
     const BlockShape block = block_shape(matrix);
     const std::size_t width = std::max(digits(cell_count(matrix) - 1), digits(matrix.columns - 1));
@@ -79,43 +79,25 @@ std::expected<std::string, ToolError> grid_text(const StoredMatrix& matrix) {
                      [](std::uint32_t column) { return column; });
     // The separator between stacked blocks follows the header's shape, so its "+" fall under the "|".
     std::string separator;
-    for (const char character : std::string_view(out).substr(0, out.size() - 1)) {
-        separator += character == '|' ? '+' : '-';
-    }
-    separator += '\n';
+    std::ranges::transform(out, std::back_inserter(separator), [](char character) {
+        return character == '|' ? '+' : character == '\n' ? '\n' : '-';
+    });
 
     for (std::uint32_t row = 0; row < matrix.rows; ++row) {
         if (row != 0 && row % block.rows == 0) {
             out += separator;
         }
-        std::optional<std::uint32_t> missing;
         append_grid_line(out, fmt::format("{}", row), label_width, matrix, block.columns, width,
-                         [&](std::uint32_t column) -> std::uint32_t {
-                             const std::optional<std::uint32_t> position =
-                                 position_of(matrix, MatrixCoordinates{row, column});
-                             if (!position) {
-                                 missing = column;
-                             }
-                             return position.value_or(0);
-                         });
-        // Every cell of an accepted shape has a position; this guards a broken shape check.
-        if (missing) {
-            return std::unexpected(ToolError{UsageError{fmt::format(
-                "cell ({}, {}) has no storage position in {}", row, *missing, describe_size(matrix))}});
-        }
+                         [&](std::uint32_t column) { return (*positions)[row * matrix.columns + column]; });
     }
     return out;
 }
 
 std::expected<std::string, ToolError> inverse_text(const StoredMatrix& matrix) {
-    if (const std::expected<void, ToolError> role = check_role(matrix); !role) {
-        return std::unexpected(role.error());
-    }
     const std::uint64_t count = cell_count(matrix);
     if (count > max_listed_positions) {
-        return std::unexpected(ToolError{
-            UsageError{fmt::format("{} positions are too many to list (at most {}); use --at or --cell",
-                                   count, max_listed_positions)}});
+        return usage_error(fmt::format("{} positions are too many to list (at most {}); use --at or --cell",
+                                       count, max_listed_positions));
     }
     const std::size_t position_width = std::max(std::size_t{8}, digits(count - 1));
     const std::size_t row_width = std::max(std::size_t{3}, digits(matrix.rows - 1));
@@ -138,14 +120,11 @@ std::expected<std::string, ToolError> inverse_text(const StoredMatrix& matrix) {
 }
 
 std::expected<std::string, ToolError> at_text(const StoredMatrix& matrix, std::uint32_t position) {
-    if (const std::expected<void, ToolError> role = check_role(matrix); !role) {
-        return std::unexpected(role.error());
-    }
     // ovra_codegen maps positions past the end too, to cells outside the matrix; those are not answers.
     const std::uint64_t count = cell_count(matrix);
     if (position >= count) {
-        return std::unexpected(ToolError{UsageError{fmt::format(
-            "position {} lies outside {} (positions 0 to {})", position, describe_size(matrix), count - 1)}});
+        return usage_error(fmt::format("position {} lies outside {} (positions 0 to {})", position,
+                                       describe_size(matrix), count - 1));
     }
     const CoordinatesResult cell = cell_at(matrix, position);
     if (!cell) {
@@ -155,14 +134,10 @@ std::expected<std::string, ToolError> at_text(const StoredMatrix& matrix, std::u
 }
 
 std::expected<std::string, ToolError> cell_text(const StoredMatrix& matrix, MatrixCoordinates cell) {
-    if (const std::expected<void, ToolError> role = check_role(matrix); !role) {
-        return std::unexpected(role.error());
-    }
     const std::optional<std::uint32_t> position = position_of(matrix, cell);
     if (!position) {
-        return std::unexpected(
-            ToolError{UsageError{fmt::format("cell {} lies outside {} (rows 0 to {}, columns 0 to {})", cell,
-                                             describe_size(matrix), matrix.rows - 1, matrix.columns - 1)}});
+        return usage_error(fmt::format("cell {} lies outside {} (rows 0 to {}, columns 0 to {})", cell,
+                                       describe_size(matrix), matrix.rows - 1, matrix.columns - 1));
     }
     return fmt::format("cell {} lies at position {}\n", cell, *position);
 }

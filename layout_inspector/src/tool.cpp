@@ -1,9 +1,9 @@
 #include "ovra/layout_inspector/tool.hpp"
 
-#include <utility>
 #include <variant>
 
 #include "ovra/layout_inspector/arguments.hpp"
+#include "ovra/layout_inspector/file_output.hpp"
 #include "ovra/layout_inspector/svg_picture.hpp"
 #include "ovra/layout_inspector/text_views.hpp"
 
@@ -11,57 +11,50 @@ namespace ovra_layout_inspector {
 
 namespace {
 
-ToolOutcome failed(const ToolError& error) {
-    return ToolOutcome{exit_status(error), "", error_line(error) + "\n"};
-}
+using Text = std::expected<std::string, ToolError>;
 
-ToolOutcome succeeded(std::string out) {
-    return ToolOutcome{exit_success, std::move(out), ""};
-}
-
-ToolOutcome from_text(const std::expected<std::string, ToolError>& text) {
-    return text ? succeeded(*text) : failed(text.error());
-}
-
-ToolOutcome answer(const Invocation& invocation) {
+// What the invocation prints; nothing once it has written an SVG file.
+Text answer(const Invocation& invocation) {
     const StoredMatrix& matrix = invocation.matrix;
-    if (std::holds_alternative<ShowGrid>(invocation.request)) {
-        return from_text(grid_text(matrix));
+    const Request& request = invocation.request;
+    // Whatever is asked, the role's verdict on the shape comes first.
+    if (const std::expected<void, StorageError> shape = check_shape(matrix); !shape) {
+        return std::unexpected(shape.error());
     }
-    if (std::holds_alternative<ShowInverse>(invocation.request)) {
-        return from_text(inverse_text(matrix));
+    if (std::holds_alternative<ShowGrid>(request)) {
+        return grid_text(matrix);
     }
-    if (const auto* at = std::get_if<ShowAt>(&invocation.request)) {
-        return from_text(at_text(matrix, at->position));
+    if (std::holds_alternative<ShowInverse>(request)) {
+        return inverse_text(matrix);
     }
-    if (const auto* cell = std::get_if<ShowCell>(&invocation.request)) {
-        return from_text(cell_text(matrix, cell->cell));
+    if (const auto* at = std::get_if<ShowAt>(&request)) {
+        return at_text(matrix, at->position);
     }
-    const auto& svg = std::get<WriteSvg>(invocation.request);
-    const std::expected<std::string, ToolError> picture = svg_picture(matrix);
-    if (!picture) {
-        return failed(picture.error());
+    if (const auto* cell = std::get_if<ShowCell>(&request)) {
+        return cell_text(matrix, cell->cell);
     }
-    if (svg.path == "-") {
-        return succeeded(*picture);
+    const std::string& path = std::get<WriteSvg>(request).path;
+    Text picture = svg_picture(matrix);
+    if (!picture || path == "-") {
+        return picture;
     }
-    if (const std::expected<void, FileError> written = write_file(svg.path, *picture); !written) {
-        return failed(written.error());
+    if (const std::expected<void, FileError> written = write_file(path, *picture); !written) {
+        return std::unexpected(written.error());
     }
-    return succeeded("");
+    return "";
 }
 
 }  // namespace
 
 ToolOutcome run_tool(std::span<const std::string_view> arguments) {
     const std::expected<ParsedArguments, UsageError> parsed = parse_arguments(arguments);
-    if (!parsed) {
-        return failed(parsed.error());
+    const Text out = !parsed                                     ? Text(std::unexpected(parsed.error()))
+                     : std::holds_alternative<ShowHelp>(*parsed) ? Text(std::string(usage_text()))
+                                                                 : answer(std::get<Invocation>(*parsed));
+    if (!out) {
+        return ToolOutcome{exit_status(out.error()), "", error_line(out.error()) + "\n"};
     }
-    if (std::holds_alternative<ShowHelp>(*parsed)) {
-        return succeeded(std::string(usage_text()));
-    }
-    return answer(std::get<Invocation>(*parsed));
+    return ToolOutcome{exit_success, *out, ""};
 }
 
 }  // namespace ovra_layout_inspector

@@ -1,19 +1,11 @@
 #include "ovra/layout_inspector/tool_error.hpp"
 
-#include <cstddef>
-
 #include <fmt/format.h>
 
 #include "ovra/codegen/storage_error_text.hpp"
 #include "ovra/printable/printable.hpp"
 
 namespace ovra_layout_inspector {
-
-namespace {
-
-constexpr std::size_t longest_echo = 64;
-
-}  // namespace
 
 int exit_status(const ToolError& error) {
     return std::holds_alternative<UsageError>(error) ? exit_usage : exit_failure;
@@ -30,14 +22,9 @@ std::string error_line(const ToolError& error) {
 }
 
 std::string echoed(std::string_view text) {
-    std::string out = "'";
-    const std::string_view shown = text.substr(0, longest_echo);
-    out += ovra_printable::printable(shown, ovra_printable::Shown::Ascii);
-    if (shown.size() < text.size()) {
-        out += "...";
-    }
-    out += "'";
-    return out;
+    const std::string_view shown = text.substr(0, 64);
+    return fmt::format("'{}{}'", ovra_printable::printable(shown, ovra_printable::Shown::Ascii),
+                       shown.size() < text.size() ? "..." : "");
 }
 
 }  // namespace ovra_layout_inspector

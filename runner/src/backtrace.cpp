@@ -1,5 +1,7 @@
 #include "ovra/runner/backtrace.hpp"
 
+#include "demangle.hpp"
+
 #include <cxxabi.h>
 #include <execinfo.h>
 
@@ -18,6 +20,8 @@ namespace {
 
 constexpr int max_frames = 128;
 
+}  // namespace
+
 std::string demangle(const char* name) {
     if (name == nullptr) {
         return "<unknown>";
@@ -27,6 +31,8 @@ std::string demangle(const char* name) {
                                                       &std::free);
     return status == 0 && plain ? std::string(plain.get()) : std::string(name);
 }
+
+namespace {
 
 // libbacktrace keeps its own caches; one state serves every thread of the process.
 backtrace_state* symbol_state() {
@@ -66,8 +72,7 @@ void on_syminfo(void* data, std::uintptr_t, const char* symname, std::uintptr_t,
 
 void on_error(void*, const char*, int) {}
 
-}  // namespace
-
+// True when the environment variable OVRA_BACKTRACE is set to anything but "0"; read once per process.
 bool backtrace_enabled() {
     static const bool enabled = [] {
         const char* value = std::getenv("OVRA_BACKTRACE");
@@ -75,8 +80,6 @@ bool backtrace_enabled() {
     }();
     return enabled;
 }
-
-namespace {
 
 // Program counters of the caller's callers: `skip` frames above this one are left out.
 [[gnu::noinline]] Backtrace capture_frames(std::size_t skip) {

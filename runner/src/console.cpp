@@ -13,11 +13,9 @@ std::string_view foreground(Color color) {
         case Color::Green:
             return "\x1b[32m";
         case Color::Yellow:
-            return "\x1b[33m";
-        case Color::Cyan:
             break;
     }
-    return "\x1b[36m";
+    return "\x1b[33m";
 }
 
 constexpr std::string_view reset = "\x1b(B\x1b[m";
@@ -29,7 +27,7 @@ void write_out(Console& console, std::string_view text) {
     if (console.failed_write) {
         return;
     }
-    if (const WriteResult written = console.writers.out(text); !written) {
+    if (const IoResult written = console.writers.out(text); !written) {
         console.failed_write = written.error();
     }
 }
@@ -52,8 +50,8 @@ std::optional<IoError> first_failed_write(Console& console) {
     return console.failed_write;
 }
 
-void write_colored(Console& console, std::string_view text, Color color) {
-    if (!console.use_color) {
+void write_colored(Console& console, bool use_color, std::string_view text, Color color) {
+    if (!use_color) {
         write_out(console, text);
         return;
     }

@@ -12,7 +12,6 @@ namespace ovra_runner {
 
 struct Console {
     ConsoleWriters writers;
-    bool use_color = false;
     std::mutex mutex;
     // The first write of the report (stdout side or log file) that failed; once set, nothing more is written
     // to the stdout side and the run ends with this error.
@@ -28,9 +27,9 @@ void record_failed_write(Console& console, IoError error);
 // The first failed write of the report, if any.
 std::optional<IoError> first_failed_write(Console& console);
 
-enum class Color { Red, Green, Yellow, Cyan };
+enum class Color { Red, Green, Yellow };
 
-// `text` in `color` when colour is on, with the escape bytes of an xterm-like terminal.
-void write_colored(Console& console, std::string_view text, Color color);
+// `text` in `color` when the plan's `use_color` is on, with the escape bytes of an xterm-like terminal.
+void write_colored(Console& console, bool use_color, std::string_view text, Color color);
 
 }  // namespace ovra_runner

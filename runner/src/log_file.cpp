@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <system_error>
+
+#include <fmt/format.h>
 
 namespace ovra_runner {
 
@@ -15,39 +18,38 @@ IoError last_error() {
 
 }  // namespace
 
-std::optional<FileIdentity> identity_of(const std::string& path) {
+std::expected<LogFile, std::string> create_log(const std::string& path, std::optional<FileIdentity> stdout_file) {
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        return std::nullopt;
+    if (stdout_file && ::stat(path.c_str(), &status) == 0 &&
+        FileIdentity{status.st_dev, status.st_ino} == *stdout_file) {
+        return std::unexpected(
+            fmt::format("could not create the log file `{}`: it is the file standard output writes to", path));
     }
-    return FileIdentity{status.st_dev, status.st_ino};
-}
-
-std::expected<LogFile, IoError> open_log(const std::string& path) {
     errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) {
-        return std::unexpected(last_error());
+    LogFile file(std::fopen(path.c_str(), "w"));
+    if (!file) {
+        return std::unexpected(fmt::format("could not create the log file `{}`: {}", path,
+                                           std::generic_category().message(last_error().os_error)));
     }
-    return LogFile(file);
+    return file;
 }
 
-WriteResult write_log(LogFile& log, std::string_view text) {
-    if (log.file == nullptr || text.empty()) {
+IoResult write_log(LogFile& log, std::string_view text) {
+    if (!log || text.empty()) {
         return {};
     }
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), log.file) != text.size()) {
+    if (std::fwrite(text.data(), 1, text.size(), log.get()) != text.size()) {
         return std::unexpected(last_error());
     }
     return {};
 }
 
-WriteResult close_log(LogFile& log) {
-    if (log.file == nullptr) {
+IoResult close_log(LogFile& log) {
+    if (!log) {
         return {};
     }
-    std::FILE* file = std::exchange(log.file, nullptr);
+    std::FILE* file = log.release();
     errno = 0;
     const bool flushed = std::fflush(file) == 0;
     const IoError flush_error = last_error();

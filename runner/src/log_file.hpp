@@ -3,45 +3,31 @@
 
 #include <cstdio>
 #include <expected>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "ovra/runner/run_environment.hpp"
 
 namespace ovra_runner {
 
-struct LogFile {
-    std::FILE* file = nullptr;
-
-    LogFile() = default;
-    explicit LogFile(std::FILE* opened) : file(opened) {}
-    LogFile(LogFile&& other) noexcept : file(std::exchange(other.file, nullptr)) {}
-    LogFile& operator=(LogFile&& other) noexcept {
-        std::swap(file, other.file);
-        return *this;
-    }
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
-    // Only reached on paths that already report an error; `close_log` is the checked way out.
-    ~LogFile() {
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-    }
+// Closing here is only reached on paths that already report an error; `close_log` is the checked way out.
+struct CloseLog {
+    void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The file `path` names now, if it exists.
-std::optional<FileIdentity> identity_of(const std::string& path);
+using LogFile = std::unique_ptr<std::FILE, CloseLog>;
 
-// Creates (or truncates) the file; the error is errno.
-std::expected<LogFile, IoError> open_log(const std::string& path);
+// Creates (or truncates) the file at `path`, which may not be the one standard output writes to: report and
+// log would cut each other into pieces in one file, and opening it would truncate the report written so far.
+// The error is the message printed after "error: ".
+std::expected<LogFile, std::string> create_log(const std::string& path, std::optional<FileIdentity> stdout_file);
 
 // Nothing happens without a file.
-WriteResult write_log(LogFile& log, std::string_view text);
+IoResult write_log(LogFile& log, std::string_view text);
 
 // Flushes and closes; buffered lines that cannot be written show here.
-WriteResult close_log(LogFile& log);
+IoResult close_log(LogFile& log);
 
 }  // namespace ovra_runner

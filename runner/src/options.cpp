@@ -1,9 +1,9 @@
 #include "options.hpp"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <utility>
 
 #include <fmt/format.h>
@@ -14,308 +14,79 @@ namespace ovra_runner {
 
 namespace {
 
-using Outcome = std::expected<void, std::string>;
-
-// A count of at least 1 given as the value of `--option`, with the standard runner's wording of what is
-// wrong with it.
-std::expected<std::uint64_t, std::string> option_count(std::string_view option, std::string_view text) {
-    const auto count = parse_unsigned(text);
-    if (!count) {
-        return std::unexpected(fmt::format("argument for --{} must be a number > 0 (error: {})", option,
-                                           describe(count.error())));
-    }
-    if (*count == 0) {
-        return std::unexpected(fmt::format("argument for --{} must not be 0", option));
-    }
-    return *count;
-}
-
-Outcome set_test_threads(RunPlan& plan, const OptionInput& input) {
-    const auto count = option_count("test-threads", input.values.front());
-    if (!count) {
-        return std::unexpected(count.error());
-    }
-    plan.workers = *count;
-    return {};
-}
-
-// OVRA_TEST_THREADS where `--test-threads` is absent, else the hardware's threads.
-Outcome default_test_threads(RunPlan& plan, const OptionInput& input) {
-    if (!input.variable) {
-        plan.workers = std::max<std::size_t>(input.environment.hardware_threads, 1);
-        return {};
-    }
-    const auto count = parse_unsigned(*input.variable);
-    if (!count || *count == 0) {
-        return std::unexpected(
-            fmt::format("OVRA_TEST_THREADS is `{}`, should be a positive integer.", *input.variable));
-    }
-    plan.workers = *count;
-    return {};
-}
-
-Outcome set_shuffle_seed(RunPlan& plan, const OptionInput& input) {
-    const auto seed = parse_unsigned(input.values.front());
-    if (!seed) {
-        return std::unexpected(
-            fmt::format("argument for --shuffle-seed must be a number (error: {})", describe(seed.error())));
-    }
-    plan.shuffle_seed = *seed;
-    return {};
-}
-
-// `--shuffle` takes its seed from the clock; `--shuffle-seed`, set after it, overrides it.
-Outcome set_shuffle(RunPlan& plan, const OptionInput& input) {
-    const auto nanoseconds =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(input.environment.now.time_since_epoch())
-            .count();
-    plan.shuffle_seed = nanoseconds < 0 ? 0 : static_cast<std::uint64_t>(nanoseconds);
-    return {};
-}
-
-Outcome set_run_ignored(RunPlan& plan, const OptionInput& input, RunIgnored which) {
-    if (input.given("include-ignored") && input.given("ignored")) {
-        return std::unexpected(
-            std::string("the options --include-ignored and --ignored are mutually exclusive"));
-    }
-    plan.selection.run_ignored = which;
-    return {};
-}
-
-// Isolation is asked for by `--isolate` and `--timeout`; `--force-run-in-process` wins over both.
-Outcome isolate(RunPlan& plan, const OptionInput& input, std::optional<std::chrono::seconds> timeout) {
-    if (!input.given("force-run-in-process")) {
-        plan.strategy = Isolated{std::string(input.program), timeout};
-    }
-    return {};
-}
-
-Outcome set_timeout(RunPlan& plan, const OptionInput& input) {
-    const auto seconds = option_count("timeout", input.values.front());
-    if (!seconds) {
-        return std::unexpected(seconds.error());
-    }
-    constexpr auto longest = static_cast<std::uint64_t>(std::chrono::seconds::max().count());
-    return isolate(plan, input,
-                   std::chrono::seconds(static_cast<std::chrono::seconds::rep>(std::min(*seconds, longest))));
-}
-
-// Colour with `auto` only where a terminal shows the report alone: tests' own output passed through would
-// interleave with escape sequences.
-void apply_color(RunPlan& plan, const OptionInput& input, std::string_view value) {
-    plan.use_color = value == "always" ||
-                     (value == "auto" && plan.display.capture && input.environment.stdout_is_terminal);
-}
-
-Outcome set_color(RunPlan& plan, const OptionInput& input) {
-    const std::string& value = input.values.front();
-    if (value != "auto" && value != "always" && value != "never") {
-        return std::unexpected(
-            fmt::format("argument for --color must be auto, always, or never (was {})", value));
-    }
-    apply_color(plan, input, value);
-    return {};
-}
-
-Outcome set_format(RunPlan& plan, const OptionInput& input) {
-    constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{
-        {{"pretty", OutputFormat::Pretty},
-         {"terse", OutputFormat::Terse},
-         {"json", OutputFormat::Json},
-         {"junit", OutputFormat::Junit}}};
-    const std::string& value = input.values.front();
-    const auto format =
-        std::find_if(formats.begin(), formats.end(), [&](const auto& entry) { return entry.first == value; });
-    if (format == formats.end()) {
-        return std::unexpected(
-            fmt::format("argument for --format must be pretty, terse, json or junit (was {})", value));
-    }
-    plan.format = format->second;
-    return {};
-}
-
-// OVRA_TEST_TIME_UNIT, read only where a time option asks for limits.
-Outcome set_time_unit(RunPlan& plan, const OptionInput& input) {
-    if (!plan.time_limits || !input.variable) {
-        return {};
-    }
-    const auto threshold = parse_threshold(*input.variable);
-    if (!threshold) {
-        return std::unexpected(threshold.error());
-    }
-    plan.time_limits->unit = *threshold;
-    return {};
-}
-
-Outcome enable_time_limits(RunPlan& plan, bool enforce) {
-    if (!plan.time_limits) {
-        plan.time_limits = TimeOptions{};
-    }
-    // Enforcing limits implies showing times, so that a test failing on time is never a surprise.
-    plan.time_limits->error_on_excess = plan.time_limits->error_on_excess || enforce;
-    return {};
-}
-
 // The options in the order the help lists them: the standard runner's, with this runner's --isolate and
-// --timeout beside --force-run-in-process. Help texts keep the standard runner's line breaks. A flag sets
-// its one setting in its own row, so that rows look alike: the option is all in one place.
+// --timeout beside --force-run-in-process. Help texts keep the standard runner's line breaks.
 constexpr auto rows = std::to_array<OptionRow>({
-    {.name = "include-ignored",
-     .help = "Run ignored and not ignored tests",
-     .order = 3,
-     .given = [](RunPlan& plan,
-                 const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Yes); }},
-    {.name = "ignored",
-     .help = "Run only ignored tests",
-     .order = 3,
-     .given = [](RunPlan& plan,
-                 const OptionInput& input) { return set_run_ignored(plan, input, RunIgnored::Only); }},
-    // Wins over --isolate and --timeout, which look for it.
-    {.name = "force-run-in-process",
-     .help = "Run tests in this process even when --isolate or\n--timeout is given"},
+    {.name = "include-ignored", .help = "Run ignored and not ignored tests"},
+    {.name = "ignored", .help = "Run only ignored tests"},
+    {.name = "force-run-in-process", .help = "Run tests in this process even when --isolate or\n--timeout is given"},
     {.name = "isolate",
      .help = "Run each test in a child process of its own, so that\na crash, an exit or a hang fails only "
-             "that test",
-     .given = [](RunPlan& plan, const OptionInput& input) { return isolate(plan, input, std::nullopt); }},
+             "that test"},
     {.name = "timeout",
      .hint = "SECONDS",
-     .help = "Fail a test that runs longer than SECONDS and end its\nprocess; implies --isolate",
-     .order = 5,
-     .given = set_timeout},
-    {.name = "exclude-should-panic",
-     .help = "Excludes tests marked as should_panic",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.selection.exclude_should_panic = true;
-         return {};
-     }},
+     .help = "Fail a test that runs longer than SECONDS and end its\nprocess; implies --isolate"},
+    {.name = "exclude-should-panic", .help = "Excludes tests marked as should_panic"},
     {.name = "test", .help = "Run tests and not benchmarks"},
-    {.name = "bench",
-     .help = "Run benchmarks instead of tests",
-     .given = [](RunPlan& plan, const OptionInput& input) -> Outcome {
-         plan.selection.ignore_all = !input.given("test");
-         return {};
-     }},
-    {.name = "list",
-     .help = "List all tests and benchmarks",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.action = PlanAction::List;
-         return {};
-     }},
-    {.name = "fail-fast",
-     .help = "Don't start new tests after the first failure",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.fail_fast = true;
-         return {};
-     }},
+    {.name = "bench", .help = "Run benchmarks instead of tests"},
+    {.name = "list", .help = "List all tests and benchmarks"},
+    {.name = "fail-fast", .help = "Don't start new tests after the first failure"},
     {.letter = 'h', .name = "help", .help = "Display this message"},
-    {.name = "logfile",
-     .hint = "PATH",
-     .help = "Write logs to the given file (deprecated)",
-     .warning = "warning: `--logfile` is deprecated\n",
-     .given = [](RunPlan& plan, const OptionInput& input) -> Outcome {
-         plan.logfile = input.values.front();
-         return {};
-     }},
-    {.name = "no-capture",
-     .help = "don't capture stdout/stderr of each task, allow\nprinting directly",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.display.capture = false;
-         return {};
-     }},
+    {.name = "logfile", .hint = "PATH", .help = "Write logs to the given file (deprecated)"},
+    {.name = "no-capture", .help = "don't capture stdout/stderr of each task, allow\nprinting directly"},
     // The standard runner's older spelling, which its help no longer shows.
-    {.name = "nocapture",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.display.capture = false;
-         return {};
-     }},
-    {.name = "test-threads",
-     .hint = "n_threads",
-     .help = "Number of threads used for running tests in parallel",
-     .variable = "OVRA_TEST_THREADS",
-     .order = 4,
-     .given = set_test_threads,
-     .absent = default_test_threads},
+    {.name = "nocapture"},
+    {.name = "test-threads", .hint = "n_threads", .help = "Number of threads used for running tests in parallel"},
     {.name = "skip",
      .hint = "FILTER",
      .repeat = Repeat::Many,
-     .help = "Skip tests whose names contain FILTER (this flag can\nbe used multiple times)",
-     .given = [](RunPlan& plan, const OptionInput& input) -> Outcome {
-         plan.selection.skip.assign(input.values.begin(), input.values.end());
-         return {};
-     }},
-    {.letter = 'q',
-     .name = "quiet",
-     .help = "Display one character per test instead of one line.\nAlias to --format=terse",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.format = OutputFormat::Terse;
-         return {};
-     }},
-    {.name = "exact",
-     .help = "Exactly match filters rather than by substring",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.selection.exact = true;
-         return {};
-     }},
+     .help = "Skip tests whose names contain FILTER (this flag can\nbe used multiple times)"},
+    {.letter = 'q', .name = "quiet", .help = "Display one character per test instead of one line.\nAlias to --format=terse"},
+    {.name = "exact", .help = "Exactly match filters rather than by substring"},
     {.name = "color",
      .hint = "auto|always|never",
      .help =
          "Configure coloring of output:\nauto = colorize if stdout is a tty and tests are run\non serially "
-         "(default);\nalways = always colorize output;\nnever = never colorize output;",
-     .order = 6,
-     .given = set_color,
-     .absent = [](RunPlan& plan, const OptionInput& input) -> Outcome {
-         apply_color(plan, input, "auto");
-         return {};
-     }},
+         "(default);\nalways = always colorize output;\nnever = never colorize output;"},
     {.name = "format",
      .hint = "pretty|terse|json|junit",
      .help =
          "Configure formatting of output:\npretty = Print verbose output;\nterse = Display one character per "
-         "test;\njson = Output a json document;\njunit = Output a JUnit document",
-     .order = 7,
-     .given = set_format},
-    {.name = "show-output",
-     .help = "Show captured stdout of successful tests",
-     .given = [](RunPlan& plan, const OptionInput&) -> Outcome {
-         plan.display.show_passing_output = true;
-         return {};
-     }},
+         "test;\njson = Output a json document;\njunit = Output a JUnit document"},
+    {.name = "show-output", .help = "Show captured stdout of successful tests"},
     // Options kept experimental elsewhere are plain options here; `-Z unstable-options` is accepted and
     // changes nothing.
     {.letter = 'Z',
      .hint = "unstable-options",
-     .help = "Accepted for compatibility; every option is\navailable without it",
-     .order = 1,
-     .given = [](RunPlan&, const OptionInput& input) -> Outcome {
-         if (input.values.front() != "unstable-options") {
-             return std::unexpected(std::string("Unrecognized option to `Z`"));
-         }
-         return {};
-     }},
+     .help = "Accepted for compatibility; every option is\navailable without it"},
     {.name = "report-time",
      .help =
          "Show execution time of each test.\nThreshold values for colorized output can be\nconfigured "
          "via\nthe `OVRA_TEST_TIME_UNIT` environment variable.\nExpected format of environment variable "
          "is\n`VARIABLE=WARN_TIME,CRITICAL_TIME`.\nDurations are given in milliseconds, e.g.\n`500,2000` "
          "means that the warn time\nis 0.5 seconds, and the critical time is 2 seconds.\nNot available for "
-         "--format=terse",
-     .given = [](RunPlan& plan, const OptionInput&) { return enable_time_limits(plan, false); }},
+         "--format=terse"},
     {.name = "ensure-time",
      .help = "Treat excess of the test execution time limit as\nerror.\nThreshold values for this option can "
              "be configured via\nthe `OVRA_TEST_TIME_UNIT` environment variable.\nExpected format of "
              "environment variable is\n`VARIABLE=WARN_TIME,CRITICAL_TIME`.\n`CRITICAL_TIME` here means the "
-             "limit that should not\nbe exceeded by test.",
-     .given = [](RunPlan& plan, const OptionInput&) { return enable_time_limits(plan, true); }},
-    {.name = "shuffle", .help = "Run tests in random order", .given = set_shuffle},
+             "limit that should not\nbe exceeded by test."},
+    {.name = "shuffle", .help = "Run tests in random order"},
     {.name = "shuffle-seed",
      .hint = "SEED",
-     .help = "Run tests in random order; seed the random number\ngenerator with SEED",
-     .order = 2,
-     .given = set_shuffle_seed},
-    // No option of its own: the thresholds of `--report-time` and `--ensure-time`, checked before the worker
-    // count.
-    {.variable = "OVRA_TEST_TIME_UNIT", .order = 3, .absent = set_time_unit},
+     .help = "Run tests in random order; seed the random number\ngenerator with SEED"},
 });
+
+// The row of an option by its long name (or, for one without, its letter). Evaluated while compiling, so a
+// misspelt name does not build.
+consteval std::size_t option(std::string_view name) {
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (rows[index].name == name || (rows[index].name.empty() && name == std::string_view(&rows[index].letter, 1))) {
+            return index;
+        }
+    }
+    throw "no such option";
+}
 
 // An option as written: "--name" looks up a long name, except that a one-letter name means the letter.
 struct OptionName {
@@ -340,10 +111,6 @@ OptionName long_form(std::string_view word) {
     return {'\0', word};
 }
 
-bool is_option(const OptionRow& row) {
-    return row.letter != '\0' || !row.name.empty();
-}
-
 bool takes_value(const OptionRow& row) {
     return !row.hint.empty();
 }
@@ -352,21 +119,11 @@ std::optional<std::size_t> find_option(const OptionName& name) {
     for (std::size_t index = 0; index < rows.size(); ++index) {
         const bool found = name.word.empty() ? rows[index].letter != '\0' && rows[index].letter == name.letter
                                              : rows[index].name == name.word;
-        if (found && is_option(rows[index])) {
+        if (found) {
             return index;
         }
     }
     return std::nullopt;
-}
-
-// Evaluated while compiling, so a misspelt name does not build.
-consteval std::size_t index_of(std::string_view name) {
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        if (rows[index].name == name) {
-            return index;
-        }
-    }
-    throw "no such option";
 }
 
 // The names one argument gives: a long name, or a cluster of letters of which the first that takes a value
@@ -385,18 +142,28 @@ std::expected<std::vector<OptionName>, std::string> names_in(std::string_view ar
     }
     for (std::size_t at = 1; at < argument.size(); ++at) {
         const OptionName name{argument[at], {}};
-        const std::optional<std::size_t> option = find_option(name);
-        if (!option) {
+        const std::optional<std::size_t> row = find_option(name);
+        if (!row) {
             return std::unexpected(fmt::format("Unrecognized option: '{}'", render(name)));
         }
         names.push_back(name);
-        if (takes_value(rows[*option]) && at + 1 < argument.size()) {
+        if (takes_value(rows[*row]) && at + 1 < argument.size()) {
             inline_value = std::string(argument.substr(at + 1));
             break;
         }
     }
     return names;
 }
+
+// Every occurrence of every option (a flag records an empty value), by row, and the free arguments.
+struct MatchedArguments {
+    std::vector<std::vector<std::string>> values;
+    std::vector<std::string> free;
+
+    bool given(std::size_t row) const { return !values[row].empty(); }
+    // The value of an option given once; null where it is absent.
+    const std::string* value(std::size_t row) const { return given(row) ? &values[row].front() : nullptr; }
+};
 
 std::expected<MatchedArguments, std::string> match_arguments(std::span<const std::string_view> args) {
     MatchedArguments matched;
@@ -419,12 +186,12 @@ std::expected<MatchedArguments, std::string> match_arguments(std::span<const std
         }
         for (std::size_t position = 0; position < names->size(); ++position) {
             const OptionName& name = (*names)[position];
-            const std::optional<std::size_t> option = find_option(name);
-            if (!option) {
+            const std::optional<std::size_t> row = find_option(name);
+            if (!row) {
                 return std::unexpected(fmt::format("Unrecognized option: '{}'", render(name)));
             }
-            std::vector<std::string>& values = matched.values[*option];
-            if (!takes_value(rows[*option])) {
+            std::vector<std::string>& values = matched.values[*row];
+            if (!takes_value(rows[*row])) {
                 if (position + 1 == names->size() && inline_value) {
                     return std::unexpected(
                         fmt::format("Option '{}' does not take an argument", render(name)));
@@ -441,103 +208,204 @@ std::expected<MatchedArguments, std::string> match_arguments(std::span<const std
         }
     }
     // Reported in table order.
-    for (std::size_t option = 0; option < rows.size(); ++option) {
-        if (rows[option].repeat == Repeat::Once && matched.values[option].size() > 1) {
-            return std::unexpected(fmt::format("Option '{}' given more than once", render(rows[option])));
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row].repeat == Repeat::Once && matched.values[row].size() > 1) {
+            return std::unexpected(fmt::format("Option '{}' given more than once", render(rows[row])));
         }
     }
     return matched;
 }
 
-// Row indices in the order their setters run.
-std::array<std::size_t, rows.size()> setter_order() {
-    std::array<std::size_t, rows.size()> order{};
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        order[index] = index;
+// A count of at least 1 given as the value of `--option`, with the standard runner's wording of what is
+// wrong with it.
+std::expected<std::uint64_t, std::string> option_count(std::string_view name, std::string_view text) {
+    const auto count = parse_unsigned(text);
+    if (!count) {
+        return std::unexpected(fmt::format("argument for --{} must be a number > 0 (error: {})", name,
+                                           describe(count.error())));
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](std::size_t a, std::size_t b) { return rows[a].order < rows[b].order; });
-    return order;
+    if (*count == 0) {
+        return std::unexpected(fmt::format("argument for --{} must not be 0", name));
+    }
+    return *count;
+}
+
+std::expected<OutputFormat, std::string> output_format(std::string_view value) {
+    constexpr std::array<std::pair<std::string_view, OutputFormat>, 4> formats{
+        {{"pretty", OutputFormat::Pretty},
+         {"terse", OutputFormat::Terse},
+         {"json", OutputFormat::Json},
+         {"junit", OutputFormat::Junit}}};
+    const auto format =
+        std::find_if(formats.begin(), formats.end(), [&](const auto& entry) { return entry.first == value; });
+    if (format == formats.end()) {
+        return std::unexpected(
+            fmt::format("argument for --format must be pretty, terse, json or junit (was {})", value));
+    }
+    return format->second;
+}
+
+// The settings the options' values give, each checked as it is read: where several are wrong, the first in
+// this order is the one reported, whatever the order of the arguments.
+std::expected<void, std::string> apply_values(const MatchedArguments& matched, RunPlan& plan,
+                                              std::string_view& color) {
+    if (const std::string* value = matched.value(option("Z")); value && *value != "unstable-options") {
+        return std::unexpected(std::string("Unrecognized option to `Z`"));
+    }
+    if (const std::string* value = matched.value(option("shuffle-seed"))) {
+        const auto seed = parse_unsigned(*value);
+        if (!seed) {
+            return std::unexpected(fmt::format("argument for --shuffle-seed must be a number (error: {})",
+                                               describe(seed.error())));
+        }
+        plan.shuffle_seed = *seed;
+    }
+    if (matched.given(option("include-ignored")) && matched.given(option("ignored"))) {
+        return std::unexpected(std::string("the options --include-ignored and --ignored are mutually exclusive"));
+    }
+    if (const std::string* value = matched.value(option("test-threads"))) {
+        const auto count = option_count("test-threads", *value);
+        if (!count) {
+            return std::unexpected(count.error());
+        }
+        plan.workers = *count;
+    }
+    std::optional<std::chrono::seconds> timeout;
+    if (const std::string* value = matched.value(option("timeout"))) {
+        const auto seconds = option_count("timeout", *value);
+        if (!seconds) {
+            return std::unexpected(seconds.error());
+        }
+        constexpr auto longest = static_cast<std::uint64_t>(std::chrono::seconds::max().count());
+        timeout = std::chrono::seconds(static_cast<std::chrono::seconds::rep>(std::min(*seconds, longest)));
+    }
+    // `--force-run-in-process` wins over both ways of asking for isolation.
+    if ((timeout || matched.given(option("isolate"))) && !matched.given(option("force-run-in-process"))) {
+        plan.strategy = Isolated{timeout};
+    }
+    if (const std::string* value = matched.value(option("color"))) {
+        if (*value != "auto" && *value != "always" && *value != "never") {
+            return std::unexpected(
+                fmt::format("argument for --color must be auto, always, or never (was {})", *value));
+        }
+        color = *value;
+    }
+    if (const std::string* value = matched.value(option("format"))) {
+        const auto format = output_format(*value);
+        if (!format) {
+            return std::unexpected(format.error());
+        }
+        plan.format = *format;
+    } else if (matched.given(option("quiet"))) {
+        plan.format = OutputFormat::Terse;
+    }
+    return {};
+}
+
+// The settings the flags give, which cannot be wrong.
+void apply_flags(const MatchedArguments& matched, RunPlan& plan, const RunEnvironment& environment) {
+    TestSelection& selection = plan.selection;
+    selection.exact = matched.given(option("exact"));
+    selection.skip = matched.values[option("skip")];
+    selection.exclude_should_panic = matched.given(option("exclude-should-panic"));
+    if (matched.given(option("include-ignored"))) {
+        selection.run_ignored = RunIgnored::Yes;
+    } else if (matched.given(option("ignored"))) {
+        selection.run_ignored = RunIgnored::Only;
+    }
+    selection.ignore_all = matched.given(option("bench")) && !matched.given(option("test"));
+    if (matched.given(option("list"))) {
+        plan.action = PlanAction::List;
+    }
+    plan.fail_fast = matched.given(option("fail-fast"));
+    plan.display.capture = !matched.given(option("no-capture")) && !matched.given(option("nocapture"));
+    plan.display.show_passing_output = matched.given(option("show-output"));
+    if (const std::string* value = matched.value(option("logfile"))) {
+        plan.logfile = *value;
+    }
+    // `--shuffle` takes its seed from the clock; `--shuffle-seed` overrides it.
+    if (matched.given(option("shuffle")) && !plan.shuffle_seed) {
+        const auto nanoseconds =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(environment.now.time_since_epoch()).count();
+        plan.shuffle_seed = nanoseconds < 0 ? 0 : static_cast<std::uint64_t>(nanoseconds);
+    }
+    // Enforcing limits implies showing times, so that a test failing on time is never a surprise.
+    if (matched.given(option("report-time")) || matched.given(option("ensure-time"))) {
+        plan.time_limits = TimeOptions{matched.given(option("ensure-time")), {}};
+    }
+}
+
+// The variables that stand in for absent options, read for a run only: a listing cannot be refused by them.
+std::expected<void, std::string> apply_variables(const MatchedArguments& matched, RunPlan& plan,
+                                                 const RunEnvironment& environment) {
+    const bool run = plan.action == PlanAction::Run;
+    const auto variable = [&](std::string_view name) -> const std::string* {
+        const auto found = environment.variables.find(name);
+        return run && found != environment.variables.end() ? &found->second : nullptr;
+    };
+    // Read only where a time option asks for limits.
+    if (const std::string* unit = variable(time_unit_variable); unit && plan.time_limits) {
+        const auto threshold = parse_threshold(*unit);
+        if (!threshold) {
+            return std::unexpected(threshold.error());
+        }
+        plan.time_limits->unit = *threshold;
+    }
+    if (!matched.given(option("test-threads"))) {
+        plan.workers = std::max<std::size_t>(environment.hardware_threads, 1);
+        if (const std::string* threads = variable(threads_variable)) {
+            const auto count = parse_unsigned(*threads);
+            if (!count || *count == 0) {
+                return std::unexpected(
+                    fmt::format("{} is `{}`, should be a positive integer.", threads_variable, *threads));
+            }
+            plan.workers = *count;
+        }
+    }
+    return {};
 }
 
 }  // namespace
-
-bool OptionInput::given(std::string_view name) const {
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        if (rows[index].name == name) {
-            return !arguments.values[index].empty();
-        }
-    }
-    return false;
-}
 
 std::span<const OptionRow> option_rows() {
     return rows;
 }
 
-std::vector<std::string_view> option_variables() {
-    std::vector<std::string_view> variables;
-    for (const OptionRow& row : rows) {
-        if (!row.variable.empty()) {
-            variables.push_back(row.variable);
-        }
-    }
-    return variables;
-}
-
-std::expected<CommandLine, std::string> parse_command_line(
-    std::span<const std::string_view> args, const RunEnvironment& environment,
-    const std::function<void(std::string_view)>& warn) {
+ParsedCommandLine parse_command_line(std::span<const std::string_view> args, const RunEnvironment& environment) {
+    ParsedCommandLine parsed;
     const std::string program = args.empty() ? std::string("...") : std::string(args.front());
     const std::expected<MatchedArguments, std::string> matched =
         match_arguments(args.empty() ? args : args.subspan(1));
     if (!matched) {
-        return std::unexpected(matched.error());
+        parsed.command_line = std::unexpected(matched.error());
+        return parsed;
     }
-    if (!matched->values[index_of("help")].empty()) {
-        return HelpRequest{program};
+    if (matched->given(option("help"))) {
+        parsed.command_line = HelpRequest{program};
+        return parsed;
     }
     RunPlan plan;
     plan.program = program;
     plan.selection.filters = matched->free;
     plan.long_running_after = environment.long_running_after;
-    const std::array<std::size_t, rows.size()> order = setter_order();
-    // The options given, each checked as it is set; then, those absent, where the surroundings stand in for
-    // them. A listing reads no variable, so none can refuse it.
-    for (const std::size_t index : order) {
-        const OptionRow& row = rows[index];
-        const std::vector<std::string>& values = matched->values[index];
-        if (row.given != nullptr && !values.empty()) {
-            if (Outcome set =
-                    row.given(plan, OptionInput{values, std::nullopt, environment, program, *matched});
-                !set) {
-                return std::unexpected(std::move(set.error()));
-            }
-        }
+    std::string_view color = "auto";
+    if (auto applied = apply_values(*matched, plan, color); !applied) {
+        parsed.command_line = std::unexpected(std::move(applied.error()));
+        return parsed;
     }
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        if (!rows[index].warning.empty() && !matched->values[index].empty()) {
-            warn(rows[index].warning);
-        }
+    apply_flags(*matched, plan, environment);
+    if (matched->given(option("logfile"))) {
+        parsed.warnings.emplace_back("warning: `--logfile` is deprecated\n");
     }
-    const bool run = plan.action == PlanAction::Run;
-    for (const std::size_t index : order) {
-        const OptionRow& row = rows[index];
-        if (row.absent == nullptr || !matched->values[index].empty()) {
-            continue;
-        }
-        std::optional<std::string_view> variable;
-        if (run && !row.variable.empty()) {
-            if (const auto found = environment.variables.find(row.variable);
-                found != environment.variables.end()) {
-                variable = found->second;
-            }
-        }
-        if (Outcome set = row.absent(plan, OptionInput{{}, variable, environment, program, *matched}); !set) {
-            return std::unexpected(std::move(set.error()));
-        }
+    if (auto applied = apply_variables(*matched, plan, environment); !applied) {
+        parsed.command_line = std::unexpected(std::move(applied.error()));
+        return parsed;
     }
-    return plan;
+    // Colour with `auto` only where a terminal shows the report alone: tests' own output passed through would
+    // interleave with escape sequences.
+    plan.use_color = color == "always" || (color == "auto" && plan.display.capture && environment.stdout_is_terminal);
+    parsed.command_line = std::move(plan);
+    return parsed;
 }
 
 }  // namespace ovra_runner

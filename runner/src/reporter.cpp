@@ -1,7 +1,6 @@
 #include "reporter.hpp"
 
 #include <string>
-#include <type_traits>
 #include <utility>
 
 #include <fmt/format.h>
@@ -10,33 +9,23 @@ namespace ovra_runner {
 
 namespace {
 
-// The executable's own name, without its folders: what a merged report of several executables tells apart.
-std::string suite_name(std::string_view program) {
-    const std::size_t slash = program.rfind('/');
-    return std::string(slash == std::string_view::npos ? program : program.substr(slash + 1));
-}
-
 AnyFormatter make_formatter(const RunPlan& plan) {
-    const bool show_output = plan.display.show_passing_output;
     switch (plan.format) {
         case OutputFormat::Pretty:
-            return PrettyFormatter{plan.workers > 1, plan.time_limits, show_output};
+            return PrettyFormatter{plan};
         case OutputFormat::Terse:
-            return TerseFormatter{show_output};
+            return TerseFormatter{plan};
         case OutputFormat::Json:
-            return JsonFormatter{show_output, plan.time_limits.has_value()};
+            return JsonFormatter{plan};
         case OutputFormat::Junit:
             break;
     }
-    return JunitFormatter{show_output, suite_name(plan.program), {}};
+    return JunitFormatter{plan};
 }
 
 // A failed log write ends the run like a failed console write.
-void log_line(Console& console, LogFile* log, std::string_view text) {
-    if (log == nullptr) {
-        return;
-    }
-    if (const WriteResult written = write_log(*log, text); !written) {
+void log_line(Console& console, LogFile& log, std::string_view text) {
+    if (const IoResult written = write_log(log, text); !written) {
         record_failed_write(console, written.error());
     }
 }
@@ -56,12 +45,12 @@ std::string log_result_word(const CompletedTest& completed) {
                                          : std::string("ignored");
 }
 
-void log_result(Console& console, LogFile* log, bool report_time, const CompletedTest& completed) {
-    if (log == nullptr) {
+void log_result(const RunPlan& plan, Console& console, LogFile& log, const CompletedTest& completed) {
+    if (!log) {
         return;
     }
     std::string line = fmt::format("{} {}", log_result_word(completed), completed.test.name);
-    if (report_time && completed.kind != ResultKind::Ignored) {
+    if (plan.time_limits && completed.kind != ResultKind::Ignored) {
         line.append(fmt::format(" <{:.3f}s>", std::chrono::duration<double>(completed.exec_time).count()));
     }
     line.push_back('\n');
@@ -72,46 +61,33 @@ void count_result(RunSummary& summary, CompletedTest completed) {
     switch (completed.kind) {
         case ResultKind::Passed:
             ++summary.passed;
-            summary.not_failures.push_back(std::move(completed));
-            return;
+            break;
         case ResultKind::Ignored:
             ++summary.ignored;
-            return;
+            break;
         case ResultKind::Failed:
-            ++summary.failed;
-            summary.failures.push_back(std::move(completed));
-            return;
         case ResultKind::TimeLimitExceeded:
+            ++summary.failed;
             break;
     }
-    ++summary.failed;
-    summary.time_failures.push_back(std::move(completed));
+    summary.results.push_back(std::move(completed));
 }
 
 }  // namespace
 
-Reporter make_reporter(const RunPlan& plan, Console& console, LogFile* log) {
-    Reporter reporter{make_formatter(plan), console, log, plan.time_limits.has_value(), {}};
-    reporter.summary.filtered_out = plan.filtered_out;
-    return reporter;
+Reporter make_reporter(const RunPlan& plan, Console& console, LogFile& log) {
+    return Reporter{plan, make_formatter(plan), console, log, {}};
 }
 
 bool report(Reporter& reporter, const RunEvent& event) {
-    std::visit(
-        [&](auto& formatter, const auto& step) {
-            using Step = std::decay_t<decltype(step)>;
-            if constexpr (std::is_same_v<Step, RunStarted>) {
-                reporter.summary.total = step.test_count;
-            }
-            if constexpr (std::is_same_v<Step, TestFinished>) {
-                log_result(reporter.console, reporter.log, reporter.report_time, step.completed);
-            }
-            write_if_shown(formatter, reporter.console, step);
-            if constexpr (std::is_same_v<Step, TestFinished>) {
-                count_result(reporter.summary, step.completed);
-            }
-        },
-        reporter.formatter, event);
+    const auto* finished = std::get_if<TestFinished>(&event);
+    if (finished != nullptr) {
+        log_result(reporter.plan, reporter.console, reporter.log, finished->completed);
+    }
+    std::visit([&](const auto& step) { tell(reporter.formatter, reporter.console, step); }, event);
+    if (finished != nullptr) {
+        count_result(reporter.summary, finished->completed);
+    }
     return !first_failed_write(reporter.console).has_value();
 }
 
@@ -121,19 +97,14 @@ bool report_end(Reporter& reporter, std::chrono::nanoseconds exec_time) {
     return reporter.summary.failed == 0;
 }
 
-void report_listing(const RunPlan& plan, Console& console, LogFile* log) {
+void report_listing(const RunPlan& plan, Console& console, LogFile& log) {
     AnyFormatter formatter = make_formatter(plan);
-    ListingSummary summary;
     tell(formatter, console, ListingStarted{});
     for (const TestDescriptor& test : plan.tests) {
-        ++summary.tests;
-        if (test.ignore) {
-            ++summary.ignored;
-        }
         tell(formatter, console, TestListed{test});
         log_line(console, log, fmt::format("test {}\n", test.name));
     }
-    tell(formatter, console, ListingFinished{summary});
+    tell(formatter, console, ListingFinished{});
 }
 
 }  // namespace ovra_runner

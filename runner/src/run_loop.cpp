@@ -22,13 +22,14 @@ using Emit = std::function<bool(const RunEvent&)>;
 
 // An ignored test finishes as soon as it starts; any other runs the way the plan says.
 CompletedTest run_or_ignore(const TestDescriptor& test, RunState& state) {
-    return test.ignore ? complete(test, TestIgnored{}, {}, {}) : execute(test, state);
+    return test.ignore ? CompletedTest{.test = test, .kind = ResultKind::Ignored} : execute(test, state);
 }
 
 // Reports a finished test; false when the run must start nothing more (the first failure with
 // `--fail-fast`, or a report that can no longer be written).
 bool finish(const RunPlan& plan, CompletedTest completed, const Emit& emit) {
-    const bool stop = plan.fail_fast && is_failure(completed.kind);
+    const bool stop = plan.fail_fast && (completed.kind == ResultKind::Failed ||
+                                         completed.kind == ResultKind::TimeLimitExceeded);
     return emit(TestFinished{std::move(completed)}) && !stop;
 }
 
@@ -128,8 +129,7 @@ struct WorkerPool {
 };
 
 // Starts up to `count` workers. A thread the system refuses (EAGAIN: a process or thread limit; or no
-// memory for it) is not an error: the workers already started take every job, and with none the calling
-// thread runs the tests itself.
+// memory for it) is not an error: the workers already started take every job.
 void start_workers(WorkerPool& pool, std::size_t count, RunState& state) {
     pool.threads.reserve(count);
     for (std::size_t worker = 0; worker < count; ++worker) {
@@ -146,37 +146,28 @@ void start_workers(WorkerPool& pool, std::size_t count, RunState& state) {
     }
 }
 
-struct Deadline {
-    std::size_t id;
-    std::chrono::steady_clock::time_point when;
-};
+using Clock = std::chrono::steady_clock;
 
-// Deadlines in the order their tests started, which is the order they expire in.
-struct Deadlines {
-    std::vector<Deadline> entries;
-    std::size_t first = 0;
-
-    bool empty() const { return first == entries.size(); }
-    const Deadline& front() const { return entries[first]; }
-};
-
-// The next finished test's id, reporting tests that run long while waiting. A failure of the runner's own
-// code on a worker is thrown here.
-std::size_t next_completion(Mailbox& mailbox, Deadlines& deadlines, const RunPlan& plan, const Emit& emit) {
+// The next finished test's id, reporting tests that run long while waiting. `watched` counts the jobs, in
+// the order they were handed out (the order their deadlines pass), already looked at. A failure of the
+// runner's own code on a worker is thrown here.
+std::size_t next_completion(Mailbox& mailbox, std::size_t& watched, const std::vector<Clock::time_point>& deadlines,
+                            const RunPlan& plan, const Emit& emit) {
     std::unique_lock lock(mailbox.mutex);
     const auto has_result = [&] { return !mailbox.done.empty(); };
+    const std::vector<std::size_t>& jobs = mailbox.jobs.ids;
     while (mailbox.done.empty()) {
-        if (deadlines.empty()) {
+        if (watched == mailbox.jobs.tail) {
             mailbox.result_ready.wait(lock, has_result);
             break;
         }
-        mailbox.result_ready.wait_until(lock, deadlines.front().when, has_result);
-        const auto now = std::chrono::steady_clock::now();
-        while (!deadlines.empty() && deadlines.front().when <= now) {
-            const std::size_t id = deadlines.entries[deadlines.first++].id;
+        mailbox.result_ready.wait_until(lock, deadlines[jobs[watched]], has_result);
+        const auto now = Clock::now();
+        for (; watched < mailbox.jobs.tail && deadlines[jobs[watched]] <= now; ++watched) {
+            const std::size_t id = jobs[watched];
             if (mailbox.running[id] != 0) {
                 lock.unlock();
-                (void)emit(TestRunningLong{plan.tests[id], plan.long_running_after});
+                (void)emit(TestRunningLong{plan.tests[id]});
                 lock.lock();
             }
         }
@@ -187,26 +178,27 @@ std::size_t next_completion(Mailbox& mailbox, Deadlines& deadlines, const RunPla
     return mailbox.done.pop();
 }
 
-// Several workers: up to `plan.workers` tests are under way at once, each on a worker thread of its own.
-// Without a thread to spare (one test to run, or none that the system allows) the calling thread runs each
-// test as it is handed out.
-void run_concurrently(RunState& state, const Emit& emit) {
+// Several workers: up to `plan.workers` tests are under way at once, each on a worker thread of its own,
+// while the calling thread hands them out and reports them. False, before anything is reported, where a
+// serial run does as well: for a single test to run, which gains nothing from a thread of its own, or when
+// the system allows no worker thread at all.
+bool run_concurrently(RunState& state, const Emit& emit) {
     const RunPlan& plan = state.plan;
     const std::vector<TestDescriptor>& tests = plan.tests;
     const auto runnable = static_cast<std::size_t>(
         std::count_if(tests.begin(), tests.end(), [](const TestDescriptor& test) { return !test.ignore; }));
+    if (runnable == 1) {
+        return false;
+    }
     WorkerPool pool(tests.size());
-    if (std::min(plan.workers, runnable) > 1) {
-        start_workers(pool, std::min(plan.workers, runnable), state);
+    start_workers(pool, std::min(plan.workers, runnable), state);
+    if (runnable > 0 && pool.threads.empty()) {
+        return false;
     }
-    const bool inline_runs = pool.threads.empty();
     Mailbox& mailbox = pool.mailbox;
-
-    // A test on the calling thread cannot be watched while it runs.
-    Deadlines deadlines;
-    if (!inline_runs) {
-        deadlines.entries.reserve(tests.size());
-    }
+    // By test id: when a test still running is reported as running long.
+    std::vector<Clock::time_point> deadlines(tests.size());
+    std::size_t watched = 0;
     std::size_t pending = 0;
     std::size_t next = 0;
     while (pending > 0 || next < tests.size()) {
@@ -214,38 +206,36 @@ void run_concurrently(RunState& state, const Emit& emit) {
             const std::size_t id = next++;
             const TestDescriptor& test = tests[id];
             (void)emit(TestStarted{test});
-            if (test.ignore || inline_runs) {
-                CompletedTest completed = run_or_ignore(test, state);
+            {
                 const std::lock_guard lock(mailbox.mutex);
-                mailbox.results[id] = std::move(completed);
-                mailbox.done.push(id);
-            } else {
-                {
-                    const std::lock_guard lock(mailbox.mutex);
+                if (test.ignore) {
+                    mailbox.results[id] = run_or_ignore(test, state);
+                    mailbox.done.push(id);
+                } else {
+                    deadlines[id] = Clock::now() + plan.long_running_after;
                     mailbox.running[id] = 1;
                     mailbox.jobs.push(id);
                 }
-                mailbox.job_ready.notify_one();
-                deadlines.entries.push_back(
-                    Deadline{id, std::chrono::steady_clock::now() + plan.long_running_after});
             }
+            mailbox.job_ready.notify_one();
             ++pending;
         }
-        const std::size_t id = next_completion(mailbox, deadlines, plan, emit);
+        const std::size_t id = next_completion(mailbox, watched, deadlines, plan, emit);
         --pending;
         if (!finish(plan, std::move(*mailbox.results[id]), emit)) {
-            return;
+            return true;
         }
     }
+    return true;
 }
 
 }  // namespace
 
 void execute_plan(RunState& state, const Emit& emit) {
-    (void)emit(RunStarted{state.plan.tests.size(), state.plan.shuffle_seed});
-    if (state.plan.workers > 1) {
-        run_concurrently(state, emit);
-    } else {
+    (void)emit(RunStarted{});
+    // One worker, one test to run, or no worker thread that the system allows: the tests run one after another
+    // on this thread.
+    if (state.plan.workers == 1 || !run_concurrently(state, emit)) {
         run_serially(state, emit);
     }
 }

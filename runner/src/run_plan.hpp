@@ -27,8 +27,6 @@ struct InProcess {};
 // Each test in a child process of this executable, which a worker waits for: a crash, an exit or a hang
 // fails only that test.
 struct Isolated {
-    // argv[0] of this run, for the child's.
-    std::string program_name;
     // A child still running after this long is ended and its test fails.
     std::optional<std::chrono::seconds> timeout;
 };

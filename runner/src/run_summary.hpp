@@ -1,4 +1,6 @@
-// What the summaries at the end read: the counts and the kept outputs of a run, or the counts of a listing.
+// What the summary at the end of a run reads beside the plan: the counts and the finished tests. A table holds
+// tests alone, so the standard runner's counts of benchmarks and of measured ones are always 0 and written as
+// such.
 #pragma once
 
 #include <chrono>
@@ -11,23 +13,13 @@
 namespace ovra_runner {
 
 struct RunSummary {
-    std::size_t total = 0;
     std::size_t passed = 0;
     std::size_t failed = 0;
     std::size_t ignored = 0;
-    std::size_t measured = 0;
-    std::size_t filtered_out = 0;
-    // Finished tests whose output the summary may show.
-    std::vector<CompletedTest> failures;
-    std::vector<CompletedTest> not_failures;
-    std::vector<CompletedTest> time_failures;
+    // Every finished test, in the order they finished: the failure blocks, `--show-output` and the JUnit
+    // document read them here.
+    std::vector<CompletedTest> results;
     std::optional<std::chrono::nanoseconds> exec_time;
-};
-
-struct ListingSummary {
-    std::size_t tests = 0;
-    std::size_t benchmarks = 0;
-    std::size_t ignored = 0;
 };
 
 }  // namespace ovra_runner

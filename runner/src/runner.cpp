@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "command_line_run.hpp"
 #include "console.hpp"
 #include "log_file.hpp"
 #include "options.hpp"
@@ -18,6 +19,7 @@
 #include "run_loop.hpp"
 #include "run_plan.hpp"
 #include "run_state.hpp"
+#include "test_execution.hpp"
 
 namespace ovra_runner {
 
@@ -37,31 +39,13 @@ std::string io_error_message(IoError error) {
 // The run's status once its report is complete: a report that did not reach its reader, or a log that could
 // not be finished, is a failed run whatever the tests did.
 int finish_report(Console& console, LogFile& log, int status) {
-    if (const WriteResult closed = close_log(log); !closed) {
+    if (const IoResult closed = close_log(log); !closed) {
         record_failed_write(console, closed.error());
     }
     if (const std::optional<IoError> failure = first_failed_write(console)) {
         return report_error(console, io_error_message(*failure));
     }
     return status;
-}
-
-std::expected<LogFile, std::string> create_log(const RunPlan& plan, const RunEnvironment& environment) {
-    if (!plan.logfile) {
-        return LogFile{};
-    }
-    // Report and log would cut each other into pieces in one file; opening it would also truncate the
-    // report written so far.
-    if (environment.stdout_file && identity_of(*plan.logfile) == environment.stdout_file) {
-        return std::unexpected(fmt::format(
-            "could not create the log file `{}`: it is the file standard output writes to", *plan.logfile));
-    }
-    std::expected<LogFile, IoError> log = open_log(*plan.logfile);
-    if (!log) {
-        return std::unexpected(fmt::format("could not create the log file `{}`: {}", *plan.logfile,
-                                           std::generic_category().message(log.error().os_error)));
-    }
-    return std::move(*log);
 }
 
 std::string describe(const TableFault& fault) {
@@ -72,35 +56,35 @@ std::string describe(const TableFault& fault) {
 }
 
 // The whole run; what the runner's own code cannot do (no memory, say) is thrown.
-int run_command_line(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
-                     const RunEnvironment& environment, Console& console) {
+int run_parsed(std::span<const TestDescriptor> table, ParsedCommandLine parsed, const RunEnvironment& environment,
+               Console& console) {
     if (const std::optional<TableFault> fault = table_fault(table)) {
         return report_error(console, describe(*fault));
     }
-    std::expected<CommandLine, std::string> command_line =
-        parse_command_line(args, environment, [&](std::string_view warning) { write_err(console, warning); });
-    if (!command_line) {
-        return report_error(console, command_line.error());
+    for (const std::string_view warning : parsed.warnings) {
+        write_err(console, warning);
     }
-    if (const auto* help = std::get_if<HelpRequest>(&*command_line)) {
+    if (!parsed.command_line) {
+        return report_error(console, parsed.command_line.error());
+    }
+    if (const auto* help = std::get_if<HelpRequest>(&*parsed.command_line)) {
         write_out(console, usage_text(help->program));
         LogFile no_log;
         return finish_report(console, no_log, exit_success);
     }
-    RunPlan& plan = std::get<RunPlan>(*command_line);
+    RunPlan& plan = std::get<RunPlan>(*parsed.command_line);
     select_tests(table, plan);
-    console.use_color = plan.use_color;
     // Created only once everything else is known to be valid, so a refused run leaves an old log as it was.
-    std::expected<LogFile, std::string> log = create_log(plan, environment);
+    std::expected<LogFile, std::string> log =
+        plan.logfile ? create_log(*plan.logfile, environment.stdout_file) : LogFile();
     if (!log) {
         return report_error(console, log.error());
     }
-    LogFile* const log_file = log->file != nullptr ? &*log : nullptr;
     if (plan.action == PlanAction::List) {
-        report_listing(plan, console, log_file);
+        report_listing(plan, console, *log);
         return finish_report(console, *log, exit_success);
     }
-    Reporter reporter = make_reporter(plan, console, log_file);
+    Reporter reporter = make_reporter(plan, console, *log);
     RunState state{plan, console};
     const auto start = std::chrono::steady_clock::now();
     execute_plan(state, [&](const RunEvent& event) { return report(reporter, event); });
@@ -111,11 +95,16 @@ int run_command_line(std::span<const TestDescriptor> table, std::span<const std:
 
 }  // namespace
 
-int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
-              const RunEnvironment& environment, const ConsoleWriters& writers) {
-    Console console{writers, false, {}, {}};
+int run_command_line(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
+                     const RunEnvironment& environment, const ConsoleWriters& writers,
+                     std::optional<std::string_view> child_request) {
+    Console console{writers, {}, {}};
     try {
-        return run_command_line(table, args, environment, console);
+        ParsedCommandLine parsed = parse_command_line(args, environment);
+        if (child_request && parsed.command_line && std::holds_alternative<RunPlan>(*parsed.command_line)) {
+            return child_main(table, *child_request);
+        }
+        return run_parsed(table, std::move(parsed), environment, console);
     } catch (const std::bad_alloc&) {
         // A fixed text: formatting one could need the memory that ran out.
         write_err(console, out_of_memory_line);
@@ -125,6 +114,11 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
         // failures never reach here.
         return report_error(console, exception.what());
     }
+}
+
+int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
+              const RunEnvironment& environment, const ConsoleWriters& writers) {
+    return run_command_line(table, args, environment, writers, std::nullopt);
 }
 
 }  // namespace ovra_runner

@@ -9,6 +9,17 @@ namespace ovra_runner {
 
 namespace {
 
+// SipHash-1-3 with both keys zero over a byte stream.
+struct SipHasher13 {
+    std::uint64_t v0 = 0x736f6d6570736575ULL;
+    std::uint64_t v1 = 0x646f72616e646f6dULL;
+    std::uint64_t v2 = 0x6c7967656e657261ULL;
+    std::uint64_t v3 = 0x7465646279746573ULL;
+    std::uint64_t tail = 0;
+    std::size_t tail_length = 0;
+    std::uint64_t length = 0;
+};
+
 void sip_round(SipHasher13& h) {
     h.v0 += h.v1;
     h.v1 = std::rotl(h.v1, 13);
@@ -30,6 +41,48 @@ void compress(SipHasher13& h, std::uint64_t word) {
     h.v3 ^= word;
     sip_round(h);
     h.v0 ^= word;
+}
+
+void write_bytes(SipHasher13& hasher, std::span<const std::uint8_t> bytes) {
+    for (const std::uint8_t byte : bytes) {
+        hasher.tail |= std::uint64_t{byte} << (8 * hasher.tail_length);
+        ++hasher.tail_length;
+        if (hasher.tail_length == 8) {
+            compress(hasher, hasher.tail);
+            hasher.tail = 0;
+            hasher.tail_length = 0;
+        }
+    }
+    hasher.length += bytes.size();
+}
+
+void write_u64(SipHasher13& hasher, std::uint64_t value) {
+    std::array<std::uint8_t, 8> bytes{};
+    for (std::size_t index = 0; index < bytes.size(); ++index) {
+        bytes[index] = static_cast<std::uint8_t>(value >> (8 * index));
+    }
+    write_bytes(hasher, bytes);
+}
+
+// A string as the hashed stream carries it: its bytes, then 0xFF.
+void write_str(SipHasher13& hasher, std::string_view text) {
+    for (const char c : text) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        write_bytes(hasher, std::span(&byte, 1));
+    }
+    const std::uint8_t terminator = 0xFF;
+    write_bytes(hasher, std::span(&terminator, 1));
+}
+
+std::uint64_t finish(const SipHasher13& hasher) {
+    SipHasher13 h = hasher;
+    const std::uint64_t last = ((h.length & 0xFFU) << 56) | h.tail;
+    compress(h, last);
+    h.v2 ^= 0xFF;
+    for (int round = 0; round < 3; ++round) {
+        sip_round(h);
+    }
+    return h.v0 ^ h.v1 ^ h.v2 ^ h.v3;
 }
 
 // The standard runner hashes its list of test names after it has given every name its padding: each name is
@@ -56,47 +109,6 @@ std::uint64_t hash_pair(std::uint64_t first, std::uint64_t second) {
 }
 
 }  // namespace
-
-void write_bytes(SipHasher13& hasher, std::span<const std::uint8_t> bytes) {
-    for (const std::uint8_t byte : bytes) {
-        hasher.tail |= std::uint64_t{byte} << (8 * hasher.tail_length);
-        ++hasher.tail_length;
-        if (hasher.tail_length == 8) {
-            compress(hasher, hasher.tail);
-            hasher.tail = 0;
-            hasher.tail_length = 0;
-        }
-    }
-    hasher.length += bytes.size();
-}
-
-void write_u64(SipHasher13& hasher, std::uint64_t value) {
-    std::array<std::uint8_t, 8> bytes{};
-    for (std::size_t index = 0; index < bytes.size(); ++index) {
-        bytes[index] = static_cast<std::uint8_t>(value >> (8 * index));
-    }
-    write_bytes(hasher, bytes);
-}
-
-void write_str(SipHasher13& hasher, std::string_view text) {
-    for (const char c : text) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        write_bytes(hasher, std::span(&byte, 1));
-    }
-    const std::uint8_t terminator = 0xFF;
-    write_bytes(hasher, std::span(&terminator, 1));
-}
-
-std::uint64_t finish(const SipHasher13& hasher) {
-    SipHasher13 h = hasher;
-    const std::uint64_t last = ((h.length & 0xFFU) << 56) | h.tail;
-    compress(h, last);
-    h.v2 ^= 0xFF;
-    for (int round = 0; round < 3; ++round) {
-        sip_round(h);
-    }
-    return h.v0 ^ h.v1 ^ h.v2 ^ h.v3;
-}
 
 std::vector<std::size_t> shuffled_order(std::uint64_t seed, std::span<const std::string_view> names) {
     std::vector<std::size_t> order(names.size());

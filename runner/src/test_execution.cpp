@@ -4,9 +4,10 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <typeinfo>
 #include <exception>
 #include <new>
@@ -16,11 +17,15 @@
 #include <fmt/format.h>
 
 #include "capture_scope.hpp"
+#include "demangle.hpp"
+#include "integer_text.hpp"
 #include "isolation/child_process.hpp"
-#include "isolation/child_verdict.hpp"
+#include "isolation/child_exit.hpp"
 #include "ovra/runner/backtrace.hpp"
 #include "ovra/runner/capture.hpp"
+#include "ovra/printable/printable.hpp"
 #include "ovra/runner/check.hpp"
+#include "ovra/runner/runner.hpp"
 
 namespace ovra_runner {
 
@@ -53,13 +58,7 @@ void write_panic_report(std::string_view thread, std::string_view file, std::uin
 // What a thrown exception says about itself: its type, demangled, and what() for a standard one.
 std::string exception_text(const std::exception* exception) {
     const std::type_info* type = abi::__cxa_current_exception_type();
-    std::string name = type == nullptr ? std::string("unknown") : type->name();
-    int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> plain(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status),
-                                                      &std::free);
-    if (status == 0 && plain) {
-        name = plain.get();
-    }
+    const std::string name = type == nullptr ? std::string("unknown") : demangle(type->name());
     return exception == nullptr ? fmt::format("C++ exception of type {}", name)
                                 : fmt::format("C++ exception of type {}: {}", name, exception->what());
 }
@@ -68,41 +67,39 @@ std::string_view first_line(std::string_view text) {
     return text.substr(0, text.find('\n'));
 }
 
-enum class Outcome { Passed, Failed, ReturnedError, OutOfMemory };
-
-struct TestOutcome {
-    Outcome outcome;
-    // The first line of what the report says about a failure.
-    std::string message;
-};
-
-// Runs the test function on the thread called `thread`. A returned error has had its report printed, but
-// no failure header. An exception that is not a check is located where it was caught here: its stack is
-// gone by now, so a backtrace shows that place too.
-TestOutcome call_test(const TestDescriptor& test, std::string_view thread,
-                      std::atomic<bool>& backtrace_hint_pending) {
+// Runs the test function on the thread called `thread`; the failure's first line, or nothing for a pass. A
+// returned error has its report printed and, in a child (whose parent reads its failure from the last
+// failure header), a failure header after it. An exception that is not a check is located where it was
+// caught here: its stack is gone by now, so a backtrace shows that place too. Running out of memory is
+// thrown on, for the caller to report without allocating.
+std::optional<std::string> call_test(const TestDescriptor& test, std::string_view thread, bool in_child,
+                                     std::atomic<bool>& backtrace_hint_pending) {
     const auto report_exception = [&](const std::exception* exception, std::source_location caught) {
         std::string text = exception_text(exception);
         write_panic_report(thread, caught.file_name(), caught.line(), caught.column(), text,
                            capture_backtrace_if_enabled(), backtrace_hint_pending);
-        return TestOutcome{Outcome::Failed, std::string(first_line(text))};
+        return std::string(first_line(text));
     };
     try {
         const Status status = test.function();
-        if (!status) {
-            std::string report = fmt::format("Error: {}", render_report(status.error()));
-            eprint("{}\n", report);
-            return {Outcome::ReturnedError, std::string(first_line(report))};
+        if (status) {
+            return std::nullopt;
         }
-        return {Outcome::Passed, {}};
+        std::string report = fmt::format("Error: {}", render_report(status.error()));
+        eprint("{}\n", report);
+        if (in_child) {
+            const std::source_location here = std::source_location::current();
+            write_panic_report(thread, here.file_name(), here.line(), here.column(), returned_error_message,
+                               capture_backtrace_if_enabled(), backtrace_hint_pending);
+        }
+        return std::string(first_line(report));
     } catch (const std::bad_alloc&) {
-        // Reporting it the usual way would need the memory that just ran out; the result's note says it.
-        return {Outcome::OutOfMemory, {}};
+        throw;
     } catch (const CheckFailure& failure) {
         write_panic_report(thread, failure.location.file_name(), failure.location.line(),
                            failure.location.column(), failure.message, failure.backtrace,
                            backtrace_hint_pending);
-        return {Outcome::Failed, std::string(first_line(failure.message))};
+        return std::string(first_line(failure.message));
     } catch (const std::exception& exception) {
         return report_exception(&exception, std::source_location::current());
     } catch (...) {
@@ -110,28 +107,61 @@ TestOutcome call_test(const TestDescriptor& test, std::string_view thread,
     }
 }
 
-bool over_time_limit(const std::optional<TimeOptions>& time_limits, std::chrono::nanoseconds exec_time) {
-    return time_limits && time_limits->error_on_excess && is_critical(*time_limits, exec_time);
+// A test marked should_panic passes only by failing.
+void decide(CompletedTest& completed, std::optional<std::string> failure) {
+    if (completed.test.should_panic == failure.has_value()) {
+        completed.kind = ResultKind::Passed;
+    } else if (failure) {
+        completed.kind = ResultKind::Failed;
+        completed.message = std::move(*failure);
+    } else {
+        fail_with_note(completed, std::string(did_not_fail_message));
+    }
 }
 
-TestResult decide(const TestDescriptor& test, TestOutcome outcome, const std::optional<TimeOptions>& time_limits,
-                  std::chrono::nanoseconds exec_time) {
-    // A test that could not get memory says nothing about the code it checks, expected failure or not.
-    if (outcome.outcome == Outcome::OutOfMemory) {
-        return TestFailedWithNote{std::string(isolation::out_of_memory_note)};
+// A passing test over the critical time fails when the limits are enforced.
+void enforce_time_limit(CompletedTest& completed, const std::optional<TimeOptions>& time_limits) {
+    if (completed.kind == ResultKind::Passed && time_limits && time_limits->error_on_excess &&
+        is_critical(*time_limits, completed.exec_time)) {
+        completed.kind = ResultKind::TimeLimitExceeded;
+        completed.message = "time limit exceeded";
     }
-    const bool failed = outcome.outcome != Outcome::Passed;
-    if (test.should_panic) {
-        if (!failed) {
-            return TestFailedWithNote{std::string(did_not_fail_message)};
+}
+
+CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
+    CompletedTest completed{.test = test};
+    const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&completed.output, nullptr}
+                                                           : TestOutputSink{nullptr, &state.console};
+    const auto start = std::chrono::steady_clock::now();
+    {
+        const CaptureScope scope(sink);
+        try {
+            decide(completed, call_test(test, test.name, false, state.backtrace_hint_pending));
+        } catch (const std::bad_alloc&) {
+            // A test that could not get memory says nothing about the code it checks, expected failure or not.
+            fail_with_note(completed, std::string(isolation::out_of_memory_note));
+        } catch (...) {
+            // Reporting the failure failed; the test failed all the same.
+            decide(completed, std::string());
         }
-    } else if (failed) {
-        return TestFailed{std::move(outcome.message)};
     }
-    if (over_time_limit(time_limits, exec_time)) {
-        return TestTimeLimitExceeded{};
+    completed.exec_time =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+    enforce_time_limit(completed, state.plan.time_limits);
+    return completed;
+}
+
+CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
+    const auto run = isolation::run_in_child(isolation::ChildRequest{
+        test.name, state.plan.program, state.plan.display.capture, strategy.timeout});
+    if (!run) {
+        CompletedTest unstarted{.test = test};
+        fail_with_note(unstarted, run.error());
+        return unstarted;
     }
-    return TestPassed{};
+    CompletedTest completed = isolation::completed_in_child(test, *run, strategy.timeout);
+    enforce_time_limit(completed, state.plan.time_limits);
+    return completed;
 }
 
 }  // namespace
@@ -141,67 +171,39 @@ CompletedTest execute(const TestDescriptor& test, RunState& state) {
                       state.plan.strategy);
 }
 
-CompletedTest execute(InProcess, const TestDescriptor& test, RunState& state) {
-    std::string output;
-    const TestOutputSink sink = state.plan.display.capture ? TestOutputSink{&output, nullptr}
-                                                           : TestOutputSink{nullptr, &state.console};
-    TestOutcome outcome{Outcome::Failed, {}};
-    const auto start = std::chrono::steady_clock::now();
-    {
-        const CaptureScope scope(sink);
-        try {
-            outcome = call_test(test, test.name, state.backtrace_hint_pending);
-        } catch (const std::bad_alloc&) {
-            // Reporting a failure needed memory too.
-            outcome = TestOutcome{Outcome::OutOfMemory, {}};
-        } catch (...) {
-            outcome = TestOutcome{Outcome::Failed, {}};
+int child_main(std::span<const TestDescriptor> table, std::string_view name) {
+    std::optional<pid_t> parent;
+    if (const char* text = std::getenv(isolation::parent_variable)) {
+        if (const auto pid = parse_unsigned(text); pid && std::in_range<pid_t>(*pid)) {
+            parent = static_cast<pid_t>(*pid);
         }
     }
-    const auto exec_time =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
-    return complete(test, decide(test, std::move(outcome), state.plan.time_limits, exec_time), exec_time,
-                    std::move(output));
-}
-
-CompletedTest execute(const Isolated& strategy, const TestDescriptor& test, RunState& state) {
-    const auto run = isolation::run_in_child(isolation::ChildRequest{
-        test.name, strategy.program_name, state.plan.display.capture, strategy.timeout});
-    if (!run) {
-        return complete(test, TestFailedWithNote{run.error()}, {}, {});
+    ::unsetenv(isolation::invoke_variable);
+    ::unsetenv(isolation::parent_variable);
+    isolation::die_with_parent(parent);
+    const auto found = std::find_if(table.begin(), table.end(),
+                                    [&](const TestDescriptor& entry) { return entry.name == name; });
+    if (found == table.end()) {
+        const std::string line =
+            fmt::format("error: no test named `{}` in this executable\n", ovra_printable::printable(name));
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        return exit_failure;
     }
-    isolation::ChildVerdict verdict = isolation::child_verdict(*run, test.name, strategy.timeout);
-    TestResult result = TestPassed{};
-    if (verdict.note) {
-        result = TestFailedWithNote{std::move(*verdict.note)};
-    } else if (!verdict.passed) {
-        result = TestFailed{std::move(verdict.message)};
-    } else if (over_time_limit(state.plan.time_limits, run->elapsed)) {
-        result = TestTimeLimitExceeded{};
-    }
-    // From the spawn to the child's end, as a user waiting for the test sees it.
-    return complete(test, std::move(result), run->elapsed, std::move(verdict.output));
-}
-
-int child_main(const TestDescriptor& test) {
+    const TestDescriptor& test = *found;
     // A fresh process: its first failure report carries the hint.
     std::atomic<bool> backtrace_hint_pending{true};
-    // The child's main thread runs the test, and its reports say so.
-    constexpr std::string_view thread = "main";
-    const Outcome outcome = call_test(test, thread, backtrace_hint_pending).outcome;
-    if (outcome == Outcome::OutOfMemory) {
+    std::optional<std::string> failure;
+    try {
+        // The child's main thread runs the test, and its reports say so.
+        failure = call_test(test, "main", true, backtrace_hint_pending);
+    } catch (const std::bad_alloc&) {
         return isolation::child_out_of_memory_status;
     }
-    if (outcome == Outcome::ReturnedError) {
-        const std::source_location here = std::source_location::current();
-        write_panic_report(thread, here.file_name(), here.line(), here.column(), returned_error_message,
-                           capture_backtrace_if_enabled(), backtrace_hint_pending);
-    }
-    const bool failed = outcome != Outcome::Passed;
-    if (test.should_panic && !failed) {
+    if (test.should_panic && !failure) {
         eprint("{} at {}:{}:{}\n", did_not_fail_message, test.source_file, test.start_line, test.start_col);
     }
-    return failed == test.should_panic ? isolation::child_passed_status : isolation::child_failed_status;
+    return failure.has_value() == test.should_panic ? isolation::child_passed_status
+                                                     : isolation::child_failed_status;
 }
 
 }  // namespace ovra_runner

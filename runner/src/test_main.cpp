@@ -12,12 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "integer_text.hpp"
+#include "command_line_run.hpp"
 #include "isolation/child_process.hpp"
 #include "options.hpp"
-#include "ovra/printable/printable.hpp"
 #include "ovra/runner/runner.hpp"
-#include "test_execution.hpp"
 
 namespace ovra_runner {
 
@@ -25,7 +23,7 @@ namespace {
 
 // Flushed at once, so that a watcher sees each result as it happens; a piece that does not arrive whole is
 // a failure with the system's reason.
-WriteResult write_flushed(std::FILE* file, std::string_view text) {
+IoResult write_flushed(std::FILE* file, std::string_view text) {
     errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     const bool flushed = written && std::fflush(file) == 0;
@@ -62,53 +60,11 @@ std::optional<FileIdentity> stdout_file() {
     return FileIdentity{status.st_dev, status.st_ino};
 }
 
-// Started by a runner to run one test: the test runs as it would in the runner, and the exit status says how
-// it went. The test's own code must not see the request.
-int serve_child_request(std::span<const TestDescriptor> table, const std::string& name) {
-    std::optional<pid_t> parent;
-    if (const char* text = std::getenv(isolation::parent_variable)) {
-        if (const auto pid = parse_unsigned(text); pid && std::in_range<pid_t>(*pid)) {
-            parent = static_cast<pid_t>(*pid);
-        }
-    }
-    ::unsetenv(isolation::invoke_variable);
-    ::unsetenv(isolation::parent_variable);
-    isolation::die_with_parent(parent);
-    const auto test = std::find_if(table.begin(), table.end(),
-                                   [&](const TestDescriptor& entry) { return entry.name == name; });
-    if (test == table.end()) {
-        const std::string line =
-            fmt::format("error: no test named `{}` in this executable\n", ovra_printable::printable(name));
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        return exit_failure;
-    }
-    return child_main(*test);
-}
-
-int run_main(std::span<const TestDescriptor> table, int argc, char** argv) {
-    std::vector<std::string_view> args;
-    for (int index = 0; index < argc; ++index) {
-        args.emplace_back(argv[index]);
-    }
-    // The request to run one test is the runner's own protocol, but the command line is still the user's:
-    // help and a malformed line are answered as in any run.
-    const RunEnvironment environment = process_environment();
-    if (const char* requested = std::getenv(isolation::invoke_variable)) {
-        const auto command_line = parse_command_line(args, environment);
-        if (command_line && std::holds_alternative<RunPlan>(*command_line)) {
-            return serve_child_request(table, requested);
-        }
-    }
-    const ConsoleWriters writers{[](std::string_view text) { return write_flushed(stdout, text); },
-                                 [](std::string_view text) { return write_flushed(stderr, text); }};
-    return run_tests(table, args, environment, writers);
-}
-
-}  // namespace
-
+// The process's surroundings: the variables that stand in for options, hardware threads, standard output,
+// the clock.
 RunEnvironment process_environment() {
     RunEnvironment environment;
-    for (const std::string_view name : option_variables()) {
+    for (const std::string_view name : option_variables) {
         if (const char* value = std::getenv(std::string(name).c_str())) {
             environment.variables.emplace(name, value);
         }
@@ -119,6 +75,22 @@ RunEnvironment process_environment() {
     environment.now = std::chrono::system_clock::now();
     return environment;
 }
+
+int run_main(std::span<const TestDescriptor> table, int argc, char** argv) {
+    std::vector<std::string_view> args;
+    for (int index = 0; index < argc; ++index) {
+        args.emplace_back(argv[index]);
+    }
+    const ConsoleWriters writers{[](std::string_view text) { return write_flushed(stdout, text); },
+                                 [](std::string_view text) { return write_flushed(stderr, text); }};
+    std::optional<std::string_view> child_request;
+    if (const char* requested = std::getenv(isolation::invoke_variable)) {
+        child_request = requested;
+    }
+    return run_command_line(table, args, process_environment(), writers, child_request);
+}
+
+}  // namespace
 
 int test_main(std::span<const TestDescriptor> table, int argc, char** argv) {
     make_process_state_sane();

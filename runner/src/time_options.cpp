@@ -12,13 +12,11 @@ namespace ovra_runner {
 
 namespace {
 
-constexpr std::string_view unit_variable = "OVRA_TEST_TIME_UNIT";
-
 std::expected<std::uint64_t, std::string> parse_duration(std::string_view text) {
     const auto value = parse_unsigned(text);
     if (!value) {
         return std::unexpected(fmt::format(
-            "Duration value in variable {} is expected to be a number, but got {}", unit_variable, text));
+            "Duration value in variable {} is expected to be a number, but got {}", time_unit_variable, text));
     }
     return *value;
 }
@@ -44,7 +42,7 @@ std::expected<TimeThreshold, std::string> parse_threshold(std::string_view text)
     if (comma == std::string_view::npos) {
         return std::unexpected(
             fmt::format("Duration variable {} expected to have 2 numbers separated by comma, but got {}",
-                        unit_variable, text));
+                        time_unit_variable, text));
     }
     const auto warn = parse_duration(text.substr(0, comma));
     if (!warn) {

@@ -9,6 +9,9 @@
 
 namespace ovra_runner {
 
+// Where the thresholds come from.
+inline constexpr std::string_view time_unit_variable = "OVRA_TEST_TIME_UNIT";
+
 // Milliseconds as the variable gives them: any u64, so comparisons must not scale them to nanoseconds.
 struct TimeThreshold {
     std::uint64_t warn_ms = 50;

@@ -53,15 +53,14 @@ TEST(CaptureScope, BelongsToOneThread) {
 TEST(CaptureScope, PassesTextToTheTerminalSideItWasWrittenTo) {
     std::string out;
     std::string err;
-    Console console{ConsoleWriters{[&](std::string_view text) -> WriteResult {
+    Console console{ConsoleWriters{[&](std::string_view text) -> IoResult {
                                        out += text;
                                        return {};
                                    },
-                                   [&](std::string_view text) -> WriteResult {
+                                   [&](std::string_view text) -> IoResult {
                                        err += text;
                                        return {};
                                    }},
-                    false,
                     {},
                     {}};
     {

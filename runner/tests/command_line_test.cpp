@@ -18,7 +18,7 @@ namespace {
 std::expected<CommandLine, std::string> parse(const std::vector<std::string>& args) {
     std::vector<std::string_view> views{"./runner"};
     views.insert(views.end(), args.begin(), args.end());
-    return parse_command_line(views, quiet_environment());
+    return parse_command_line(views, quiet_environment()).command_line;
 }
 
 RunPlan parse_options(const std::vector<std::string>& args) {

@@ -107,11 +107,11 @@ void PrintTo(const NumberCase& row, std::ostream* stream) {
     *stream << row.expected;
 }
 
-class PlainDecimal : public ::testing::TestWithParam<NumberCase> {};
-TEST_P(PlainDecimal, IsShortestAndWithoutExponent) {
-    EXPECT_EQ(plain_decimal(GetParam().value), GetParam().expected);
+class PlainSeconds : public ::testing::TestWithParam<NumberCase> {};
+TEST_P(PlainSeconds, IsShortestAndWithoutExponent) {
+    EXPECT_EQ(plain_seconds(std::chrono::duration<double>(GetParam().value)), GetParam().expected);
 }
-INSTANTIATE_TEST_SUITE_P(Seconds, PlainDecimal,
+INSTANTIATE_TEST_SUITE_P(Seconds, PlainSeconds,
                          ::testing::Values(NumberCase{0.0, "0"}, NumberCase{0.00005333, "0.00005333"},
                                            NumberCase{0.000000681, "0.000000681"},
                                            NumberCase{1e-9, "0.000000001"}, NumberCase{1.5, "1.5"},

@@ -18,7 +18,7 @@
 
 #include <fmt/format.h>
 
-#include "isolation/child_verdict.hpp"
+#include "isolation/child_exit.hpp"
 #include "ovra/test_support/child_process.hpp"
 #include "transcript.hpp"
 

@@ -237,7 +237,7 @@ struct FailingConsole {
     std::string err;
 
     ConsoleWriters writers() {
-        return ConsoleWriters{[this](std::string_view text) -> WriteResult {
+        return ConsoleWriters{[this](std::string_view text) -> IoResult {
                                   if (accepted == 0) {
                                       ++calls_after_failure;
                                       return std::unexpected(IoError{ENOSPC});
@@ -246,7 +246,7 @@ struct FailingConsole {
                                   out.append(text);
                                   return {};
                               },
-                              [this](std::string_view text) -> WriteResult {
+                              [this](std::string_view text) -> IoResult {
                                   err.append(text);
                                   return {};
                               }};

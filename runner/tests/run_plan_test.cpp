@@ -31,7 +31,7 @@ std::expected<RunPlan, std::string> resolve(const std::vector<std::string>& args
         environment.variables["OVRA_TEST_TIME_UNIT"] = *around.time_unit;
     }
     environment.stdout_is_terminal = around.terminal;
-    auto parsed = parse_command_line(views, environment);
+    auto parsed = parse_command_line(views, environment).command_line;
     if (!parsed) {
         return std::unexpected(parsed.error());
     }

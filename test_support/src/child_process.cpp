@@ -1,132 +1,165 @@
 #include "ovra/test_support/child_process.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
 #include <fmt/format.h>
 
-extern char** environ;
+// The runner's own pieces for running a child: pipes, argv and environment, and the wait.
+#include "process/child.hpp"
 
 namespace ovra_test_support {
 
 namespace {
 
-using ovra_runner::ChildStream;
-namespace child_stream = ovra_runner::child_stream;
+using ovra_descriptor::Descriptor;
 
-// Reads both streams until they close or the deadline passes; returns false on the deadline.
-bool drain(std::array<int, 2> fds, std::string& out, std::string& err,
-           std::chrono::steady_clock::time_point deadline) {
-    std::array<pollfd, 2> streams{{{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}}};
-    std::array<std::string*, 2> sinks{&out, &err};
-    int open_streams = (fds[0] >= 0 ? 1 : 0) + (fds[1] >= 0 ? 1 : 0);
-    std::array<char, 4096> buffer{};
-    while (open_streams > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
-        const int ready = ::poll(streams.data(), streams.size(), static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) {
-            return false;
-        }
-        for (std::size_t index = 0; index < streams.size(); ++index) {
-            if (streams[index].fd < 0 || streams[index].revents == 0) {
-                continue;
-            }
-            const ssize_t count = ::read(streams[index].fd, buffer.data(), buffer.size());
-            if (count > 0) {
-                sinks[index]->append(buffer.data(), static_cast<std::size_t>(count));
-            } else if (count == 0 || errno != EINTR) {
-                streams[index].fd = -1;
-                --open_streams;
-            }
-        }
-    }
-    return true;
-}
+// What the child is made of before the fork, so that the child itself only makes system calls.
+struct ChildSetup {
+    // Duplicated onto the child's descriptors 1 and 2; a closed one leaves (or, for 1, closes) that descriptor.
+    std::array<Descriptor, 2> outputs;
+    bool close_stdout = false;
+    std::vector<ResourceLimit> limits;
+    std::vector<int> ignored_signals;
+    std::optional<ChildUser> user;
+};
 
-// The child's descriptor 1 as `options` asks; a pipe whose reader went away is made here, its writing end
-// kept in `closed_pipe` until the child has its own.
-ChildStream stdout_stream(const ChildOptions& options, ovra_runner::FileDescriptor& closed_pipe) {
+// The child's descriptor 1 as `options` asks. The reading end of a captured pipe goes to `captured`.
+std::expected<Descriptor, int> stdout_for(const ChildOptions& options, Descriptor& captured, bool& close) {
+    const auto opened = [](int fd) -> std::expected<Descriptor, int> {
+        if (fd < 0) {
+            return std::unexpected(errno);
+        }
+        return Descriptor(fd);
+    };
     switch (options.stdout_mode) {
         case ChildStdout::Captured:
-            return child_stream::Pipe{};
-        case ChildStdout::DevFull:
-            return child_stream::File{"/dev/full"};
         case ChildStdout::ClosedPipe: {
-            std::array<int, 2> ends{-1, -1};
-            if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
-                return child_stream::Close{};
+            auto pipe = ovra_runner::make_pipe();
+            if (!pipe) {
+                return std::unexpected(pipe.error());
             }
-            ::close(ends[0]);
-            closed_pipe = ovra_runner::FileDescriptor(ends[1]);
-            return child_stream::Descriptor{ends[1]};
+            // A reader that went away: the reading end closes with this scope.
+            if (options.stdout_mode == ChildStdout::Captured) {
+                captured = std::move((*pipe)[0]);
+            }
+            return std::move((*pipe)[1]);
         }
+        case ChildStdout::DevFull:
+            return opened(::open("/dev/full", O_WRONLY | O_CLOEXEC));
         case ChildStdout::File:
-            return child_stream::File{options.stdout_path};
+            return opened(::open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         case ChildStdout::Closed:
             break;
     }
-    return child_stream::Close{};
+    close = true;
+    return Descriptor();
 }
 
-// This process's environment without the variables starting with OVRA_, then the caller's, each replacing
-// an inherited variable of its name (with two entries, getenv would find the first).
-std::vector<std::string> child_environment(const std::vector<std::string>& own) {
-    const auto set_by_caller = [&](std::string_view entry) {
-        const std::string_view name = entry.substr(0, entry.find('=') + 1);
-        return std::any_of(own.begin(), own.end(), [&](const std::string& variable) {
-            return std::string_view(variable).starts_with(name);
-        });
-    };
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!std::string_view(*entry).starts_with("OVRA_") && !set_by_caller(*entry)) {
-            entries.emplace_back(*entry);
+// Sends errno up `report` and ends the child.
+[[noreturn]] void give_up(int report) {
+    const int error_number = errno;
+    (void)!::write(report, &error_number, sizeof error_number);
+    ::_exit(could_not_start_status);
+}
+
+// Between fork and exec, in a process that had other threads: async-signal-safe calls only.
+[[noreturn]] void become_child(const ChildSetup& setup, int report, char* const* argv, char* const* envp) {
+    for (int stream = 1; stream <= 2; ++stream) {
+        const Descriptor& output = setup.outputs[static_cast<std::size_t>(stream - 1)];
+        if (output.is_open() && ::dup2(output.fd, stream) < 0) {
+            give_up(report);
         }
     }
-    entries.insert(entries.end(), own.begin(), own.end());
-    return entries;
+    if (setup.close_stdout) {
+        ::close(STDOUT_FILENO);
+    }
+    for (const ResourceLimit& limit : setup.limits) {
+        const rlimit value{limit.value, limit.value};
+        if (::setrlimit(limit.resource, &value) != 0) {
+            give_up(report);
+        }
+    }
+    for (const int signal_number : setup.ignored_signals) {
+        ::signal(signal_number, SIG_IGN);
+    }
+    if (setup.user && (::setgroups(0, nullptr) != 0 || ::setgid(setup.user->gid) != 0 ||
+                       ::setuid(setup.user->uid) != 0)) {
+        give_up(report);
+    }
+    ::execve(argv[0], argv, envp);
+    give_up(report);
+}
+
+// Forks and execs; the error is the errno of the step that failed, in this process or in the child.
+std::expected<pid_t, int> fork_child(const ChildSetup& setup, char* const* argv, char* const* envp) {
+    std::expected<std::array<Descriptor, 2>, int> report = ovra_runner::make_pipe();
+    if (!report) {
+        return std::unexpected(report.error());
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        become_child(setup, (*report)[1].fd, argv, envp);
+    }
+    const int fork_error = errno;
+    (*report)[1].reset();
+    if (pid < 0) {
+        return std::unexpected(fork_error);
+    }
+    // Nothing to read once the exec has closed the report's writing end; an errno where a step failed.
+    int child_error = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read((*report)[0].fd, &child_error, sizeof child_error);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return std::unexpected(child_error);
+    }
+    return pid;
 }
 
 }  // namespace
 
 StartedChild start_child(const std::string& program, const std::vector<std::string>& arguments,
                          const ChildOptions& options) {
-    ovra_runner::SpawnRequest request;
-    request.program = program;
-    request.arguments = {program};
-    request.arguments.insert(request.arguments.end(), arguments.begin(), arguments.end());
-    request.environment = child_environment(options.environment);
-    ovra_runner::FileDescriptor closed_pipe;
-    request.streams = {child_stream::Inherit{}, stdout_stream(options, closed_pipe), child_stream::Pipe{}};
-    request.limits = options.limits;
-    request.ignored_signals = options.ignored_signals;
-    if (options.user) {
-        request.user = ovra_runner::ChildUser{options.user->uid, options.user->gid};
-        request.limits.push_back({RLIMIT_NPROC, options.user->max_processes});
-    }
     StartedChild child;
     child.deadline = std::chrono::steady_clock::now() + options.deadline;
-    std::expected<ovra_runner::SpawnedChild, ovra_runner::SpawnError> spawned = ovra_runner::spawn(request);
-    if (!spawned) {
-        child.error = fmt::format("cannot start {}: {}", program, std::strerror(spawned.error().os_error));
+    ChildSetup setup{{}, false, options.limits, options.ignored_signals, options.user};
+    if (options.user) {
+        setup.limits.push_back({RLIMIT_NPROC, options.user->max_processes});
+    }
+    std::expected<pid_t, int> pid = std::unexpected(0);
+    std::expected<Descriptor, int> out = stdout_for(options, child.streams[0], setup.close_stdout);
+    std::expected<std::array<Descriptor, 2>, int> err = ovra_runner::make_pipe();
+    if (!out || !err) {
+        pid = std::unexpected(out ? err.error() : out.error());
+    } else {
+        setup.outputs = {std::move(*out), std::move((*err)[1])};
+        child.streams[1] = std::move((*err)[0]);
+        std::vector<std::string> argv_strings{program};
+        argv_strings.insert(argv_strings.end(), arguments.begin(), arguments.end());
+        std::vector<std::string> environment = ovra_runner::environment_with(
+            options.environment, [](std::string_view entry) { return entry.starts_with("OVRA_"); });
+        const std::vector<char*> argv = ovra_runner::exec_pointers(argv_strings);
+        const std::vector<char*> envp = ovra_runner::exec_pointers(environment);
+        pid = fork_child(setup, argv.data(), envp.data());
+    }
+    if (!pid) {
+        child.error = fmt::format("cannot start {}: {}", program, std::strerror(pid.error()));
+        child.streams = {};
         return child;
     }
-    child.pid = spawned->pid;
-    child.streams = {std::move(spawned->pipes[STDOUT_FILENO]), std::move(spawned->pipes[STDERR_FILENO])};
+    child.pid = *pid;
     return child;
 }
 
@@ -137,22 +170,18 @@ ChildOutcome finish_child(StartedChild& child) {
         outcome.err = child.error;
         return outcome;
     }
-    const bool finished =
-        drain({child.streams[0].fd, child.streams[1].fd}, outcome.out, outcome.err, child.deadline);
-    if (!finished) {
-        ::kill(child.pid, SIGKILL);
+    const ovra_runner::ChildEnd end =
+        ovra_runner::watch_child(child.pid, child.streams, {&outcome.out, &outcome.err}, child.deadline);
+    child.pid = -1;
+    // Streams a killed child's own children still hold; their unread rest does not matter.
+    child.streams = {};
+    if (const auto* exited = std::get_if<ovra_runner::ChildExited>(&end)) {
+        outcome.status = exited->code;
+    } else if (const auto* signalled = std::get_if<ovra_runner::ChildSignalled>(&end)) {
+        outcome.signal = signalled->signal;
+    } else {
         outcome.timed_out = true;
     }
-    int wait_status = 0;
-    while (::waitpid(child.pid, &wait_status, 0) < 0 && errno == EINTR) {
-    }
-    child.pid = -1;
-    // Streams a killed child left open; their unread rest does not matter.
-    for (ovra_runner::FileDescriptor& stream : child.streams) {
-        stream.reset();
-    }
-    outcome.status = !outcome.timed_out && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-    outcome.signal = !outcome.timed_out && WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     return outcome;
 }
 

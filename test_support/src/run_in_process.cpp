@@ -7,12 +7,12 @@ namespace ovra_test_support {
 int run_tests_collecting(std::span<const ovra_runner::TestDescriptor> table,
                          std::span<const std::string_view> args,
                          const ovra_runner::RunEnvironment& environment, std::string& out, std::string& err) {
-    using ovra_runner::WriteResult;
-    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> WriteResult {
+    using ovra_runner::IoResult;
+    const ovra_runner::ConsoleWriters console{[&](std::string_view text) -> IoResult {
                                                   out.append(text);
                                                   return {};
                                               },
-                                              [&](std::string_view text) -> WriteResult {
+                                              [&](std::string_view text) -> IoResult {
                                                   err.append(text);
                                                   return {};
                                               }};

@@ -11,6 +11,12 @@ namespace ovra_test_support {
 
 namespace {
 
+// The function name of a test: its name after the last "::".
+std::string_view function_name(const ovra_runner::TestDescriptor& test) {
+    const std::size_t separator = test.name.rfind("::");
+    return separator == std::string_view::npos ? test.name : test.name.substr(separator + 2);
+}
+
 bool is_identifier_char(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
 }
@@ -19,7 +25,7 @@ bool is_identifier_char(char c) {
 
 std::optional<std::string> verify_source_location(const ovra_runner::TestDescriptor& test,
                                                   const std::filesystem::path& repo_root) {
-    const std::string_view function = ovra_runner::function_name(test);
+    const std::string_view function = function_name(test);
     if (test.start_line != test.end_line) {
         return fmt::format("{}: a function name spans one line, but lines {} to {} are recorded", test.name,
                            test.start_line, test.end_line);

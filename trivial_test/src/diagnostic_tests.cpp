@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "ovra/codegen/storage_coordinates.hpp"
-#include "ovra/codegen/storage_error_text.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/rng.hpp"
 #include "ovra/trivial_test/runner_vocabulary.hpp"
@@ -68,50 +67,17 @@ Status blas_gemm_matches_scalar_reference(SgemmFunction sgemm) {
     return {};
 }
 
-Status gelu_reorder_preserves_logical_coordinates(std::span<const std::uint32_t, 8> permutation) {
-    using ovra_codegen::layout::NativeKernelOrder;
-    using ovra_codegen::storage::amp_matrix_coordinates;
-    constexpr ovra_codegen::operator_::Precision f16 = ovra_codegen::operator_::F16{};
-    constexpr std::uint32_t workers = 6;
-
-    Rng random = Rng::with_seed(0x47454C5552454F52ULL);
-    for (int test_case = 0; test_case < 100; ++test_case) {
-        const std::uint32_t rows = random.u32(half_open<std::uint32_t>(1, 65));
-        const std::uint32_t columns = 16 * random.u32(half_open<std::uint32_t>(1, 9));
-        const std::uint32_t words = rows * columns / 2;
-        // Worker w takes groups w, w + 6, w + 12, ... as six workers would share them.
-        for (std::uint32_t worker = 0; worker < workers; ++worker) {
-            for (std::uint32_t base = worker * 8; base + 8 <= words; base += workers * 8) {
-                for (std::uint32_t source_word = 0; source_word < 8; ++source_word) {
-                    const std::uint32_t destination_word = permutation[source_word];
-                    for (std::uint32_t lane = 0; lane < 2; ++lane) {
-                        const std::uint32_t source = base + source_word;
-                        const std::uint32_t destination = base + destination_word;
-                        const auto source_coordinates = amp_matrix_coordinates(
-                            NativeKernelOrder::Output, f16, rows, columns, source * 2 + lane);
-                        if (!source_coordinates) {
-                            return std::unexpected(to_error(source_coordinates.error()));
-                        }
-                        const auto destination_coordinates = amp_matrix_coordinates(
-                            NativeKernelOrder::Left, f16, rows, columns, destination * 2 + lane);
-                        if (!destination_coordinates) {
-                            return std::unexpected(to_error(destination_coordinates.error()));
-                        }
-                        check_eq(*source_coordinates, *destination_coordinates);
-                    }
-                }
-            }
-        }
-    }
-    return {};
-}
-
 Status randomized_blas_gemm_matches_scalar_reference() {
     return blas_gemm_matches_scalar_reference(host_sgemm);
 }
 
 Status randomized_gelu_reorder_preserves_logical_coordinates() {
-    return gelu_reorder_preserves_logical_coordinates(gelu_word_permutation);
+    return gelu_reorder_preserves_logical_coordinates(
+        gelu_word_permutation,
+        [](ovra_codegen::layout::NativeKernelOrder role, ovra_codegen::operator_::Precision precision,
+           std::uint32_t rows, std::uint32_t columns, std::uint32_t linear) {
+            return ovra_codegen::storage::amp_matrix_coordinates(role, precision, rows, columns, linear);
+        });
 }
 
 }  // namespace ovra_tests::diagnostic::tests

@@ -1,5 +1,6 @@
 #include "json_formatter.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include <fmt/format.h>
@@ -10,10 +11,6 @@
 namespace ovra_runner {
 
 namespace {
-
-std::string seconds(std::chrono::nanoseconds duration) {
-    return plain_decimal(std::chrono::duration<double>(duration).count());
-}
 
 // The event word and, for some results, one more member after the output.
 struct ResultShape {
@@ -43,12 +40,13 @@ ResultShape shape_of(const CompletedTest& completed) {
 
 }  // namespace
 
-void write(JsonFormatter&, Console& console, const RunStarted& step) {
-    const std::string seed =
-        step.shuffle_seed ? fmt::format(", \"shuffle_seed\": {}", *step.shuffle_seed) : std::string();
+void write(JsonFormatter& formatter, Console& console, const RunStarted&) {
+    const std::string seed = formatter.plan.shuffle_seed
+                                 ? fmt::format(", \"shuffle_seed\": {}", *formatter.plan.shuffle_seed)
+                                 : std::string();
     write_out(console,
               fmt::format("{{ \"type\": \"suite\", \"event\": \"started\", \"test_count\": {}{} }}\n",
-                          step.test_count, seed));
+                          formatter.plan.tests.size(), seed));
 }
 
 void write(JsonFormatter&, Console& console, const TestStarted& step) {
@@ -66,10 +64,11 @@ void write(JsonFormatter& formatter, Console& console, const TestFinished& step)
     const ResultShape shape = shape_of(completed);
     std::string line = fmt::format("{{ \"type\": \"test\", \"name\": \"{}\", \"event\": \"{}\"",
                                    json_escape(completed.test.name), shape.event);
-    if (formatter.report_time && completed.kind != ResultKind::Ignored) {
-        line.append(fmt::format(", \"exec_time\": {}", seconds(completed.exec_time)));
+    if (formatter.plan.time_limits && completed.kind != ResultKind::Ignored) {
+        line.append(fmt::format(", \"exec_time\": {}", plain_seconds(completed.exec_time)));
     }
-    const bool display_output = formatter.show_passing_output || completed.kind != ResultKind::Passed;
+    const bool display_output =
+        formatter.plan.display.show_passing_output || completed.kind != ResultKind::Passed;
     if (display_output && !completed.output.empty()) {
         line.append(fmt::format(", \"stdout\": \"{}\"", json_escape(completed.output)));
     }
@@ -81,15 +80,15 @@ void write(JsonFormatter& formatter, Console& console, const TestFinished& step)
     write_out(console, line);
 }
 
-void write(JsonFormatter&, Console& console, const RunFinished& step) {
+void write(JsonFormatter& formatter, Console& console, const RunFinished& step) {
     const RunSummary& summary = step.summary;
     std::string line = fmt::format(
         "{{ \"type\": \"suite\", \"event\": \"{}\", \"passed\": {}, \"failed\": {}, \"ignored\": {}, "
-        "\"measured\": {}, \"filtered_out\": {}",
+        "\"measured\": 0, \"filtered_out\": {}",
         summary.failed == 0 ? "ok" : "failed", summary.passed, summary.failed, summary.ignored,
-        summary.measured, summary.filtered_out);
+        formatter.plan.filtered_out);
     if (summary.exec_time) {
-        line.append(fmt::format(", \"exec_time\": {}", seconds(*summary.exec_time)));
+        line.append(fmt::format(", \"exec_time\": {}", plain_seconds(*summary.exec_time)));
     }
     line.append(" }\n");
     write_out(console, line);
@@ -111,12 +110,12 @@ void write(JsonFormatter&, Console& console, const TestListed& step) {
                     test.end_col));
 }
 
-void write(JsonFormatter&, Console& console, const ListingFinished& step) {
-    const ListingSummary& summary = step.summary;
+void write(JsonFormatter& formatter, Console& console, const ListingFinished&) {
+    const std::vector<TestDescriptor>& tests = formatter.plan.tests;
+    const auto ignored = std::count_if(tests.begin(), tests.end(), [](const TestDescriptor& test) { return test.ignore; });
     write_out(console, fmt::format("{{ \"type\": \"suite\", \"event\": \"completed\", \"tests\": {}, "
-                                   "\"benchmarks\": {}, \"total\": {}, \"ignored\": {} }}\n",
-                                   summary.tests, summary.benchmarks, summary.tests + summary.benchmarks,
-                                   summary.ignored));
+                                   "\"benchmarks\": 0, \"total\": {}, \"ignored\": {} }}\n",
+                                   tests.size(), tests.size(), ignored));
 }
 
 }  // namespace ovra_runner

@@ -3,17 +3,14 @@
 
 #include "../console.hpp"
 #include "../events.hpp"
-#include "steps.hpp"
+#include "../run_plan.hpp"
 
 namespace ovra_runner {
 
 struct JsonFormatter {
-    bool show_passing_output = false;
-    // `--report-time` or `--ensure-time`: every result carries its time.
-    bool report_time = false;
+    const RunPlan& plan;
 };
 
-// The steps this format shows; `tell` (formatter.hpp) passes over the others.
 void write(JsonFormatter& formatter, Console& console, const RunStarted& step);
 void write(JsonFormatter& formatter, Console& console, const TestStarted& step);
 void write(JsonFormatter& formatter, Console& console, const TestRunningLong& step);

@@ -19,14 +19,10 @@ std::pair<std::string_view, std::string_view> class_and_name(std::string_view fu
     return {full_name.substr(0, separator), full_name.substr(separator + 2)};
 }
 
-std::string seconds(std::chrono::nanoseconds duration) {
-    return plain_decimal(std::chrono::duration<double>(duration).count());
-}
-
 std::string testcase_open(const CompletedTest& completed) {
     const auto [class_name, name] = class_and_name(completed.test.name);
     return fmt::format("<testcase classname=\"{}\" name=\"{}\" time=\"{}\"", xml_attribute(class_name),
-                       xml_attribute(name), seconds(completed.exec_time));
+                       xml_attribute(name), plain_seconds(completed.exec_time));
 }
 
 std::string system_out(std::string_view output) {
@@ -35,6 +31,12 @@ std::string system_out(std::string_view output) {
 
 std::string failure(const CompletedTest& completed, std::string_view type) {
     return fmt::format("<failure message=\"{}\" type=\"{}\"/>", xml_attribute(completed.message), type);
+}
+
+// The executable's own name, without its folders: what a merged report of several executables tells apart.
+std::string_view suite_name(std::string_view program) {
+    const std::size_t slash = program.rfind('/');
+    return slash == std::string_view::npos ? program : program.substr(slash + 1);
 }
 
 std::string testcase(const CompletedTest& completed, bool show_passing_output) {
@@ -65,29 +67,24 @@ std::string testcase(const CompletedTest& completed, bool show_passing_output) {
 
 }  // namespace
 
-void write(JunitFormatter&, Console& console, const TestRunningLong& step) {
-    write_out(console, long_running_text(step.test.name, step.after));
-}
-
-void write(JunitFormatter& formatter, Console&, const TestFinished& step) {
-    formatter.results.push_back(step.completed);
+void write(JunitFormatter& formatter, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(formatter.plan, step.test));
 }
 
 // `skipped` counts ignored tests; tests a filter left out are not part of the suite at all.
 void write(JunitFormatter& formatter, Console& console, const RunFinished& step) {
     const RunSummary& summary = step.summary;
-    const std::string name = xml_attribute(formatter.suite_name);
+    const std::string name = xml_attribute(suite_name(formatter.plan.program));
     std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><testsuites>";
     document += fmt::format(
         "<testsuite name=\"{}\" package=\"{}\" id=\"0\" errors=\"0\" failures=\"{}\" tests=\"{}\" "
         "skipped=\"{}\" time=\"{}\">",
-        name, name, summary.failed, summary.total, summary.ignored,
-        seconds(summary.exec_time.value_or(std::chrono::nanoseconds{})));
-    for (const CompletedTest& completed : formatter.results) {
-        document += testcase(completed, formatter.show_passing_output);
+        name, name, summary.failed, formatter.plan.tests.size(), summary.ignored,
+        plain_seconds(summary.exec_time.value_or(std::chrono::nanoseconds{})));
+    for (const CompletedTest& completed : summary.results) {
+        document += testcase(completed, formatter.plan.display.show_passing_output);
     }
     document += "<system-out/><system-err/></testsuite></testsuites>\n";
-    formatter.results.clear();
     write_out(console, document);
 }
 
@@ -95,8 +92,8 @@ void write(JunitFormatter&, Console& console, const TestListed& step) {
     write_out(console, listed_test_line(step.test));
 }
 
-void write(JunitFormatter&, Console& console, const ListingFinished& step) {
-    write_out(console, listing_summary(step.summary));
+void write(JunitFormatter& formatter, Console& console, const ListingFinished&) {
+    write_out(console, listing_summary(formatter.plan));
 }
 
 }  // namespace ovra_runner

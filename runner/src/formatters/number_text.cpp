@@ -6,11 +6,11 @@
 
 namespace ovra_runner {
 
-std::string plain_decimal(double value) {
+std::string plain_seconds(std::chrono::duration<double> seconds) {
     // Fixed notation of a double needs at most 309 integer digits plus the shortest fraction.
     std::array<char, 400> buffer{};
     const std::to_chars_result written =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), seconds.count(), std::chars_format::fixed);
     if (written.ec != std::errc{}) {
         return "0";
     }

@@ -16,78 +16,77 @@ void write_test_name(Console& console, const TestDescriptor& test) {
     }
 }
 
-void write_time(const PrettyFormatter& formatter, Console& console, std::chrono::nanoseconds exec_time) {
-    if (!formatter.time_options) {
+void write_time(const RunPlan& plan, Console& console, std::chrono::nanoseconds exec_time) {
+    if (!plan.time_limits) {
         return;
     }
     const std::string text = fmt::format(" <{:.3f}s>", std::chrono::duration<double>(exec_time).count());
-    if (console.use_color && is_critical(*formatter.time_options, exec_time)) {
-        write_colored(console, text, Color::Red);
-    } else if (console.use_color && is_warn(*formatter.time_options, exec_time)) {
-        write_colored(console, text, Color::Yellow);
+    if (is_critical(*plan.time_limits, exec_time)) {
+        write_colored(console, plan.use_color, text, Color::Red);
+    } else if (is_warn(*plan.time_limits, exec_time)) {
+        write_colored(console, plan.use_color, text, Color::Yellow);
     } else {
         write_out(console, text);
     }
 }
 
-void write_result_word(Console& console, const CompletedTest& completed) {
+void write_result_word(const RunPlan& plan, Console& console, const CompletedTest& completed) {
     switch (completed.kind) {
         case ResultKind::Passed:
-            write_colored(console, "ok", Color::Green);
+            write_colored(console, plan.use_color, "ok", Color::Green);
             return;
         case ResultKind::Failed:
-            write_colored(console, "FAILED", Color::Red);
+            write_colored(console, plan.use_color, "FAILED", Color::Red);
             return;
         case ResultKind::TimeLimitExceeded:
-            write_colored(console, "FAILED (time limit exceeded)", Color::Red);
+            write_colored(console, plan.use_color, "FAILED (time limit exceeded)", Color::Red);
             return;
         case ResultKind::Ignored:
             break;
     }
-    if (completed.test.ignore_message) {
-        write_colored(console, fmt::format("ignored, {}", *completed.test.ignore_message), Color::Yellow);
-    } else {
-        write_colored(console, "ignored", Color::Yellow);
-    }
+    const std::string word = completed.test.ignore_message
+                                 ? fmt::format("ignored, {}", *completed.test.ignore_message)
+                                 : std::string("ignored");
+    write_colored(console, plan.use_color, word, Color::Yellow);
 }
 
 }  // namespace
 
-void write(PrettyFormatter&, Console& console, const RunStarted& step) {
-    write_out(console, run_header(step.test_count, step.shuffle_seed));
+void write(PrettyFormatter& formatter, Console& console, const RunStarted&) {
+    write_out(console, run_header(formatter.plan));
 }
 
 void write(PrettyFormatter& formatter, Console& console, const TestStarted& step) {
-    if (!formatter.is_multithreaded) {
+    if (formatter.plan.workers == 1) {
         write_test_name(console, step.test);
     }
 }
 
-void write(PrettyFormatter&, Console& console, const TestRunningLong& step) {
-    write_out(console, long_running_text(step.test.name, step.after));
+void write(PrettyFormatter& formatter, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(formatter.plan, step.test));
 }
 
 void write(PrettyFormatter& formatter, Console& console, const TestFinished& step) {
-    if (formatter.is_multithreaded) {
+    if (formatter.plan.workers > 1) {
         write_test_name(console, step.completed.test);
     }
-    write_result_word(console, step.completed);
+    write_result_word(formatter.plan, console, step.completed);
     if (step.completed.kind != ResultKind::Ignored) {
-        write_time(formatter, console, step.completed.exec_time);
+        write_time(formatter.plan, console, step.completed.exec_time);
     }
     write_out(console, "\n");
 }
 
 void write(PrettyFormatter& formatter, Console& console, const RunFinished& step) {
-    write_run_summary(console, step.summary, formatter.show_passing_output);
+    write_run_summary(formatter.plan, console, step.summary);
 }
 
 void write(PrettyFormatter&, Console& console, const TestListed& step) {
     write_out(console, listed_test_line(step.test));
 }
 
-void write(PrettyFormatter&, Console& console, const ListingFinished& step) {
-    write_out(console, listing_summary(step.summary));
+void write(PrettyFormatter& formatter, Console& console, const ListingFinished&) {
+    write_out(console, listing_summary(formatter.plan));
 }
 
 }  // namespace ovra_runner

@@ -9,25 +9,41 @@
 
 namespace ovra_runner {
 
-std::string run_header(std::size_t test_count, std::optional<std::uint64_t> shuffle_seed) {
-    const std::string_view noun = test_count != 1 ? "tests" : "test";
-    const std::string seed = shuffle_seed ? fmt::format(" (shuffle seed: {})", *shuffle_seed) : std::string();
-    return fmt::format("\nrunning {} {}{}\n", test_count, noun, seed);
+namespace {
+
+// "1 test" or "N tests".
+std::string count_of(std::size_t count, std::string_view noun) {
+    return count == 1 ? fmt::format("1 {}", noun) : fmt::format("{} {}s", count, noun);
 }
 
-std::string long_running_text(std::string_view name, std::chrono::milliseconds after) {
+}  // namespace
+
+std::string run_header(const RunPlan& plan) {
+    const std::string seed =
+        plan.shuffle_seed ? fmt::format(" (shuffle seed: {})", *plan.shuffle_seed) : std::string();
+    return fmt::format("\nrunning {}{}\n", count_of(plan.tests.size(), "test"), seed);
+}
+
+std::string long_running_text(const RunPlan& plan, const TestDescriptor& test) {
+    const std::chrono::milliseconds after = plan.long_running_after;
     const std::string seconds = after.count() % 1000 == 0
                                     ? fmt::format("{}", after.count() / 1000)
-                                    : plain_decimal(std::chrono::duration<double>(after).count());
-    return fmt::format("test {} has been running for over {} seconds\n", name, seconds);
+                                    : plain_seconds(after);
+    return fmt::format("test {} has been running for over {} seconds\n", test.name, seconds);
 }
 
-void write_results(Console& console, const std::vector<CompletedTest>& results, std::string_view kind) {
-    const std::string heading = fmt::format("\n{}:\n", kind);
-    write_out(console, heading);
+namespace {
+
+// The results of one kind: a blank-separated block of outputs (each with its note) under "HEADING:" and
+// then the sorted names under "HEADING:" again.
+void write_results(Console& console, const std::vector<CompletedTest>& results, ResultKind kind,
+                   std::string_view heading_text) {
     std::vector<std::string_view> names;
     std::string outputs;
     for (const CompletedTest& result : results) {
+        if (result.kind != kind) {
+            continue;
+        }
         names.push_back(result.test.name);
         if (!result.output.empty() || !result.note.empty()) {
             outputs.append(fmt::format("---- {} stdout ----\n", result.test.name));
@@ -38,6 +54,8 @@ void write_results(Console& console, const std::vector<CompletedTest>& results, 
             outputs.push_back('\n');
         }
     }
+    const std::string heading = fmt::format("\n{}:\n", heading_text);
+    write_out(console, heading);
     if (!outputs.empty()) {
         write_out(console, "\n");
         write_out(console, outputs);
@@ -51,28 +69,32 @@ void write_results(Console& console, const std::vector<CompletedTest>& results, 
     write_out(console, list);
 }
 
-void write_run_summary(Console& console, const RunSummary& summary, bool show_passing_output) {
-    if (show_passing_output) {
-        write_results(console, summary.not_failures, "successes");
+}  // namespace
+
+void write_run_summary(const RunPlan& plan, Console& console, const RunSummary& summary) {
+    if (plan.display.show_passing_output) {
+        write_results(console, summary.results, ResultKind::Passed, "successes");
+    }
+    const auto any = [&](ResultKind kind) {
+        return std::any_of(summary.results.begin(), summary.results.end(),
+                           [&](const CompletedTest& result) { return result.kind == kind; });
+    };
+    if (any(ResultKind::Failed)) {
+        write_results(console, summary.results, ResultKind::Failed, "failures");
+    }
+    if (any(ResultKind::TimeLimitExceeded)) {
+        write_results(console, summary.results, ResultKind::TimeLimitExceeded, "failures (time limit exceeded)");
     }
     const bool success = summary.failed == 0;
-    if (!success) {
-        if (!summary.failures.empty()) {
-            write_results(console, summary.failures, "failures");
-        }
-        if (!summary.time_failures.empty()) {
-            write_results(console, summary.time_failures, "failures (time limit exceeded)");
-        }
-    }
     write_out(console, "\ntest result: ");
     if (success) {
-        write_colored(console, "ok", Color::Green);
+        write_colored(console, plan.use_color, "ok", Color::Green);
     } else {
-        write_colored(console, "FAILED", Color::Red);
+        write_colored(console, plan.use_color, "FAILED", Color::Red);
     }
     std::string line =
-        fmt::format(". {} passed; {} failed; {} ignored; {} measured; {} filtered out", summary.passed,
-                    summary.failed, summary.ignored, summary.measured, summary.filtered_out);
+        fmt::format(". {} passed; {} failed; {} ignored; 0 measured; {} filtered out", summary.passed,
+                    summary.failed, summary.ignored, plan.filtered_out);
     if (summary.exec_time) {
         line.append(
             fmt::format("; finished in {:.2f}s", std::chrono::duration<double>(*summary.exec_time).count()));
@@ -81,18 +103,13 @@ void write_run_summary(Console& console, const RunSummary& summary, bool show_pa
     write_out(console, line);
 }
 
-std::string count_of(std::size_t count, std::string_view noun) {
-    return count == 1 ? fmt::format("1 {}", noun) : fmt::format("{} {}s", count, noun);
-}
-
 std::string listed_test_line(const TestDescriptor& test) {
     return fmt::format("{}: test\n", test.name);
 }
 
-std::string listing_summary(const ListingSummary& summary) {
-    const std::string_view blank = summary.tests != 0 || summary.benchmarks != 0 ? "\n" : "";
-    return fmt::format("{}{}, {}\n", blank, count_of(summary.tests, "test"),
-                       count_of(summary.benchmarks, "benchmark"));
+std::string listing_summary(const RunPlan& plan) {
+    const std::string_view blank = plan.tests.empty() ? "" : "\n";
+    return fmt::format("{}{}, 0 benchmarks\n", blank, count_of(plan.tests.size(), "test"));
 }
 
 }  // namespace ovra_runner

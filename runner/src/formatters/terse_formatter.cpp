@@ -12,12 +12,12 @@ namespace {
 constexpr std::size_t max_column = 88;
 
 void write_progress(TerseFormatter& formatter, Console& console) {
-    write_out(console, fmt::format(" {}/{}\n", formatter.test_count, formatter.total_test_count));
+    write_out(console, fmt::format(" {}/{}\n", formatter.test_count, formatter.plan.tests.size()));
     formatter.test_column = 0;
 }
 
 void write_short_result(TerseFormatter& formatter, Console& console, std::string_view mark, Color color) {
-    write_colored(console, mark, color);
+    write_colored(console, formatter.plan.use_color, mark, color);
     ++formatter.test_column;
     ++formatter.test_count;
     if (formatter.test_column % max_column == max_column - 1) {
@@ -32,19 +32,18 @@ void write_failed(TerseFormatter& formatter, Console& console, std::string_view 
     }
     ++formatter.test_count;
     write_out(console, fmt::format("{} --- ", name));
-    write_colored(console, "FAILED", Color::Red);
+    write_colored(console, formatter.plan.use_color, "FAILED", Color::Red);
     write_out(console, "\n");
 }
 
 }  // namespace
 
-void write(TerseFormatter& formatter, Console& console, const RunStarted& step) {
-    formatter.total_test_count = step.test_count;
-    write_out(console, run_header(step.test_count, step.shuffle_seed));
+void write(TerseFormatter& formatter, Console& console, const RunStarted&) {
+    write_out(console, run_header(formatter.plan));
 }
 
-void write(TerseFormatter&, Console& console, const TestRunningLong& step) {
-    write_out(console, long_running_text(step.test.name, step.after));
+void write(TerseFormatter& formatter, Console& console, const TestRunningLong& step) {
+    write_out(console, long_running_text(formatter.plan, step.test));
 }
 
 void write(TerseFormatter& formatter, Console& console, const TestFinished& step) {
@@ -63,7 +62,7 @@ void write(TerseFormatter& formatter, Console& console, const TestFinished& step
 }
 
 void write(TerseFormatter& formatter, Console& console, const RunFinished& step) {
-    write_run_summary(console, step.summary, formatter.show_passing_output);
+    write_run_summary(formatter.plan, console, step.summary);
 }
 
 void write(TerseFormatter&, Console& console, const TestListed& step) {

@@ -1,12 +1,11 @@
 #include "child_process.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,18 +20,11 @@
 
 #include <fmt/format.h>
 
-#include "ovra/runner/spawn.hpp"
-
-extern char** environ;
+#include "../process/child.hpp"
 
 namespace ovra_runner::isolation {
 
 namespace {
-
-// What a child gets to clean up after a SIGTERM before it is killed.
-constexpr std::chrono::milliseconds termination_grace{1000};
-// Without a process descriptor the wait polls at this pace.
-constexpr std::chrono::milliseconds poll_pace{10};
 
 // Children running now, for the signal handler; a child that finds no free slot still dies with its
 // parent through its death signal.
@@ -102,54 +94,6 @@ extern "C" void end_children_and_die(int signal_number) {
     ::raise(signal_number);
 }
 
-std::vector<std::string> child_environment(std::string_view test_name) {
-    std::vector<std::string> entries;
-    const std::string invoke = fmt::format("{}=", invoke_variable);
-    const std::string parent = fmt::format("{}=", parent_variable);
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view text(*entry);
-        if (!text.starts_with(invoke) && !text.starts_with(parent)) {
-            entries.emplace_back(text);
-        }
-    }
-    entries.push_back(invoke + std::string(test_name));
-    entries.push_back(fmt::format("{}{}", parent, ::getpid()));
-    return entries;
-}
-
-// Appends whatever the stream holds now; false once it is closed (end of file or an error).
-bool read_available(FileDescriptor& stream, std::string& sink) {
-    std::array<char, 16384> buffer{};
-    while (stream.fd >= 0) {
-        const ssize_t count = ::read(stream.fd, buffer.data(), buffer.size());
-        if (count > 0) {
-            sink.append(buffer.data(), static_cast<std::size_t>(count));
-            continue;
-        }
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0 && errno == EAGAIN) {
-            return true;
-        }
-        stream.reset();
-    }
-    return false;
-}
-
-void signal_group(pid_t pid, int signal_number) {
-    // The child leads its own group, so whatever it started goes too.
-    ::kill(-pid, signal_number);
-    ::kill(pid, signal_number);
-}
-
-ChildEnd end_from_status(int status) {
-    if (WIFSIGNALED(status)) {
-        return ChildSignalled{WTERMSIG(status)};
-    }
-    return ChildExited{WEXITSTATUS(status)};
-}
-
 // When a timeout of `timeout` ends if it starts now; never for no timeout or one beyond any run's length.
 std::chrono::steady_clock::time_point deadline_after(const std::optional<std::chrono::seconds>& timeout) {
     constexpr std::chrono::hours longest{24 * 365 * 100};
@@ -159,54 +103,47 @@ std::chrono::steady_clock::time_point deadline_after(const std::optional<std::ch
     return std::chrono::steady_clock::now() + *timeout;
 }
 
-// Waits for the child while reading its streams; stops it at the deadline.
-ChildEnd watch(pid_t pid, std::array<FileDescriptor, 2>& streams, std::array<std::string*, 2> sinks,
-               const std::optional<std::chrono::seconds>& timeout) {
-    using Clock = std::chrono::steady_clock;
-    // Readable once the child has ended, so the wait needs no polling; older kernels poll instead.
-    const FileDescriptor exit_notice(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-    Clock::time_point deadline = deadline_after(timeout);
-    bool timed_out = false;
-    while (true) {
-        std::array<pollfd, 3> watched{
-            {{streams[0].fd, POLLIN, 0}, {streams[1].fd, POLLIN, 0}, {exit_notice.fd, POLLIN, 0}}};
-        std::chrono::milliseconds wait{-1};
-        if (exit_notice.fd < 0) {
-            wait = poll_pace;
+// The child: this executable again, its standard input on /dev/null and its output captured or this
+// process's own. It leads a process group of its own, so that whatever it starts is ended with it, and
+// starts with no signal blocked (this thread holds the ending signals while it spawns) and SIGPIPE at its
+// default. Nothing here allocates, so it can run while the ending signals are held. The error is errno.
+std::expected<pid_t, int> spawn_child(bool capture, char* const* argv, char* const* envp,
+                                      std::array<Descriptor, 2>& streams) {
+    // The child's ends, closed here once it has its own copies.
+    std::array<Descriptor, 2> child_ends;
+    for (std::size_t index = 0; capture && index < streams.size(); ++index) {
+        std::expected<std::array<Descriptor, 2>, int> pipe = make_pipe();
+        if (!pipe) {
+            return std::unexpected(pipe.error());
         }
-        if (deadline != Clock::time_point::max()) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            const auto bounded =
-                std::clamp(left, std::chrono::milliseconds{0}, std::chrono::milliseconds{60'000});
-            wait = wait.count() < 0 ? bounded : std::min(wait, bounded);
-        }
-        ::poll(watched.data(), watched.size(), static_cast<int>(wait.count()));
-        for (std::size_t index = 0; index < streams.size(); ++index) {
-            read_available(streams[index], *sinks[index]);
-        }
-        int status = 0;
-        const pid_t waited = ::waitpid(pid, &status, WNOHANG);
-        if (waited == pid) {
-            // Whatever the child wrote is in the pipes by now; what its own children write later is not its.
-            for (std::size_t index = 0; index < streams.size(); ++index) {
-                read_available(streams[index], *sinks[index]);
-            }
-            return timed_out ? ChildEnd{ChildTimedOut{}} : end_from_status(status);
-        }
-        if (waited < 0 && errno != EINTR) {
-            return ChildExited{-1};
-        }
-        if (Clock::now() >= deadline) {
-            if (!timed_out) {
-                timed_out = true;
-                signal_group(pid, SIGTERM);
-                deadline = Clock::now() + termination_grace;
-            } else {
-                signal_group(pid, SIGKILL);
-                deadline = Clock::time_point::max();
-            }
-        }
+        streams[index] = std::move((*pipe)[0]);
+        child_ends[index] = std::move((*pipe)[1]);
     }
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    for (std::size_t index = 0; capture && index < streams.size(); ++index) {
+        ::posix_spawn_file_actions_adddup2(&actions, child_ends[index].fd, static_cast<int>(index) + 1);
+    }
+    ::posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(&attributes, &none);
+    sigset_t defaults;
+    ::sigemptyset(&defaults);
+    ::sigaddset(&defaults, SIGPIPE);
+    ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, "/proc/self/exe", &actions, &attributes, argv, envp);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
+        return std::unexpected(spawned);
+    }
+    return pid;
 }
 
 void end_children_with_this_process() {
@@ -230,50 +167,31 @@ std::expected<ChildRun, std::string> run_in_child(const ChildRequest& request) {
     static std::once_flag handlers_installed;
     std::call_once(handlers_installed, end_children_with_this_process);
 
-    SpawnRequest spawn_request;
-    spawn_request.program = "/proc/self/exe";
-    spawn_request.arguments = {std::string(request.program_name)};
-    spawn_request.environment = child_environment(request.test_name);
-    // Output is this process's own unless captured (a stream is this process's own by default). Assigned in
-    // place: a copied stream made GCC 12 warn, wrongly, of an uninitialised string.
-    spawn_request.streams[0] = child_stream::Null{};
-    if (request.capture) {
-        spawn_request.streams[1] = child_stream::Pipe{};
-        spawn_request.streams[2] = child_stream::Pipe{};
-    }
-    // Its own group, so that whatever it starts is ended with it; and a signal state of its own rather than
-    // this thread's, which holds the ending signals while it spawns.
-    spawn_request.own_process_group = true;
-    spawn_request.clear_signal_mask = true;
-    spawn_request.default_signals = {SIGPIPE};
-
+    std::vector<std::string> arguments{std::string(request.program_name)};
+    std::vector<std::string> environment =
+        environment_with(std::array{fmt::format("{}={}", invoke_variable, request.test_name),
+                                    fmt::format("{}={}", parent_variable, ::getpid())});
+    const std::vector<char*> argv = exec_pointers(arguments);
+    const std::vector<char*> envp = exec_pointers(environment);
     const auto start = std::chrono::steady_clock::now();
     // Held on this thread until the child is on the list, so the ending signals' handler cannot miss it.
     const sigset_t ending = ending_signal_set();
     sigset_t previous_mask;
     ::pthread_sigmask(SIG_BLOCK, &ending, &previous_mask);
     ++spawns_in_flight;
-    std::expected<SpawnedChild, SpawnError> child = spawn(spawn_request);
+    std::array<Descriptor, 2> streams;
+    const std::expected<pid_t, int> child = spawn_child(request.capture, argv.data(), envp.data(), streams);
     if (child) {
-        remember_child(child->pid);
+        remember_child(*child);
     }
     --spawns_in_flight;
     ::pthread_sigmask(SIG_SETMASK, &previous_mask, nullptr);
     if (!child) {
-        return std::unexpected(
-            fmt::format("cannot start the test's process: {}", std::strerror(child.error().os_error)));
-    }
-    std::array<FileDescriptor, 2> streams{std::move(child->pipes[STDOUT_FILENO]),
-                                          std::move(child->pipes[STDERR_FILENO])};
-    // Only this side: the child's writes must block, not fail, when a pipe is full.
-    for (const FileDescriptor& stream : streams) {
-        if (stream.fd >= 0) {
-            ::fcntl(stream.fd, F_SETFL, ::fcntl(stream.fd, F_GETFL) | O_NONBLOCK);
-        }
+        return std::unexpected(fmt::format("cannot start the test's process: {}", std::strerror(child.error())));
     }
     ChildRun run{ChildExited{0}, {}, {}, {}};
-    run.end = watch(child->pid, streams, {&run.out, &run.err}, request.timeout);
-    forget_child(child->pid);
+    run.end = watch_child(*child, streams, {&run.out, &run.err}, deadline_after(request.timeout));
+    forget_child(*child);
     run.elapsed =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
     return run;

@@ -9,7 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
+
+#include "../process/child.hpp"
 
 namespace ovra_runner::isolation {
 
@@ -27,16 +28,6 @@ struct ChildRequest {
     // A child still running after this long is stopped: SIGTERM, then SIGKILL after a short grace.
     std::optional<std::chrono::seconds> timeout;
 };
-
-struct ChildExited {
-    int code;
-};
-struct ChildSignalled {
-    int signal;
-};
-struct ChildTimedOut {};
-
-using ChildEnd = std::variant<ChildExited, ChildSignalled, ChildTimedOut>;
 
 struct ChildRun {
     ChildEnd end;

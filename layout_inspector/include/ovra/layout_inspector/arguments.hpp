@@ -21,31 +21,24 @@
 namespace ovra_layout_inspector {
 
 // The grid of storage positions, one cell per logical (row, column); the default.
-struct ShowGrid {
-    friend bool operator==(const ShowGrid&, const ShowGrid&) = default;
-};
+struct ShowGrid {};
 
 // --inverse: every storage position in order with the cell it holds.
-struct ShowInverse {
-    friend bool operator==(const ShowInverse&, const ShowInverse&) = default;
-};
+struct ShowInverse {};
 
 // --at P: the cell stored at one position.
 struct ShowAt {
     std::uint32_t position;
-    friend bool operator==(const ShowAt&, const ShowAt&) = default;
 };
 
 // --cell R,C: the position of one cell.
 struct ShowCell {
     MatrixCoordinates cell;
-    friend bool operator==(const ShowCell&, const ShowCell&) = default;
 };
 
 // --svg FILE: the grid as an SVG picture written to `path` ("-" for standard output).
 struct WriteSvg {
     std::string path;
-    friend bool operator==(const WriteSvg&, const WriteSvg&) = default;
 };
 
 using Request = std::variant<ShowGrid, ShowInverse, ShowAt, ShowCell, WriteSvg>;

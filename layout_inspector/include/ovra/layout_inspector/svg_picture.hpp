@@ -1,4 +1,5 @@
-// The grid of a stored matrix as an SVG picture, written by hand as plain text.
+// The grid of a stored matrix whose shape check_shape accepts, as an SVG picture written by hand as
+// plain text.
 //
 // One square per cell (class "cell"), filled from light (first stored) to dark (last stored) and
 // carrying a tooltip; the position as a small label (class "position") when the squares are large

@@ -1,6 +1,5 @@
-// Text renderings of a stored matrix. Each checks the shape against the role first (a rejected
-// shape gives the storage error) and returns the whole text, ending in a line end, or an error;
-// never part of a text.
+// Text renderings of a stored matrix whose shape check_shape accepts. Each returns the whole text,
+// ending in a line end, or an error; never part of a text.
 //
 // Size limits keep the output readable in a terminal: the grid (and the SVG picture) is refused
 // above 128 rows or 128 columns, the inverse listing above 16384 positions. A single position or
@@ -10,6 +9,8 @@
 #include <cstdint>
 #include <expected>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "ovra/layout_inspector/storage_order.hpp"
 #include "ovra/layout_inspector/tool_error.hpp"
@@ -20,9 +21,10 @@ inline constexpr std::uint32_t max_grid_rows = 128;
 inline constexpr std::uint32_t max_grid_columns = 128;
 inline constexpr std::uint32_t max_listed_positions = 16384;
 
-// The shape checks every view starts with, and the grid size limit of the grid and the picture
+// The storage position of every cell, row by row, within the grid size limit of the grid and the picture
 // (`verb` names what is refused: "print", "draw").
-std::expected<void, ToolError> check_grid(const StoredMatrix& matrix, std::string_view verb);
+std::expected<std::vector<std::uint32_t>, ToolError> grid_positions(const StoredMatrix& matrix,
+                                                                    std::string_view verb);
 
 // The matrix as a grid of storage positions:
 //

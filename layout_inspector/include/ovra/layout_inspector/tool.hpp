@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "ovra/layout_inspector/file_output.hpp"
 #include "ovra/layout_inspector/tool_error.hpp"
 
 namespace ovra_layout_inspector {

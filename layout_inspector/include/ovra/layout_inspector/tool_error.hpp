@@ -8,9 +8,11 @@
 // - a file that cannot be written exits with 1.
 #pragma once
 
+#include <expected>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <variant>
 
 #include "ovra/codegen/storage_error.hpp"
@@ -24,15 +26,18 @@ inline constexpr int exit_usage = 2;
 // A one-line message, without the "error: " prefix.
 struct UsageError {
     std::string message;
-    friend bool operator==(const UsageError&, const UsageError&) = default;
 };
+
+// A usage error as the failure of a result.
+inline std::unexpected<UsageError> usage_error(std::string message) {
+    return std::unexpected(UsageError{std::move(message)});
+}
 
 // A file that cannot be written: the path as the user gave it and the system's reason, made into
 // "cannot write 'PATH': REASON" by error_line.
 struct FileError {
     std::string path;
     std::error_code reason;
-    friend bool operator==(const FileError&, const FileError&) = default;
 };
 
 using ToolError = std::variant<UsageError, ovra_codegen::storage::StorageError, FileError>;

@@ -14,10 +14,8 @@ struct Backtrace {
     friend bool operator==(const Backtrace&, const Backtrace&) = default;
 };
 
-// True when the environment variable OVRA_BACKTRACE is set to anything but "0"; read once per process.
-bool backtrace_enabled();
-
-// The caller's stack when backtraces are enabled, otherwise nothing.
+// The caller's stack when the environment variable OVRA_BACKTRACE is set to anything but "0", otherwise
+// nothing.
 std::optional<Backtrace> capture_backtrace_if_enabled();
 
 // Always captures, skipping this function's own frame.

@@ -38,22 +38,20 @@ struct RunEnvironment {
     std::chrono::milliseconds long_running_after{std::chrono::seconds(60)};
 };
 
-// The process's environment: the variables above, hardware threads, standard output, the clock.
-RunEnvironment process_environment();
-
 // A write that did not reach its destination, with the system's error number (errno).
 struct IoError {
     int os_error = 0;
 };
 
-using WriteResult = std::expected<void, IoError>;
+// A write that reached its destination whole, or why not.
+using IoResult = std::expected<void, IoError>;
 
 // Where the runner writes. Each call carries a whole piece of an event's text; `out` is the stdout side and
 // `err` the stderr side. Calls never overlap. A failed `out` write ends the run: the report would be lost, so
 // the run stops and exits 101 with one "error: io error ..." line on the `err` side.
 struct ConsoleWriters {
-    std::function<WriteResult(std::string_view)> out;
-    std::function<WriteResult(std::string_view)> err;
+    std::function<IoResult(std::string_view)> out;
+    std::function<IoResult(std::string_view)> err;
 };
 
 }  // namespace ovra_runner

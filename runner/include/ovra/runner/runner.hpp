@@ -14,9 +14,6 @@ namespace ovra_runner {
 inline constexpr int exit_success = 0;
 inline constexpr int exit_failure = 101;
 
-// What the runner prints, as it stands, when its own code cannot get memory.
-inline constexpr std::string_view out_of_memory_line = "error: out of memory\n";
-
 // Runs the command line `args` (args[0] is the program name) over `table`; returns the exit status.
 int run_tests(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
               const RunEnvironment& environment, const ConsoleWriters& console);
@@ -26,7 +23,7 @@ int run_tests(std::span<const TestDescriptor> table, std::span<const std::string
 // fit for a run: SIGPIPE and SIGXFSZ ignored, so a reader that went away or a file-size limit is a failed
 // write like any other; SIGCHLD at its default, so isolated children's statuses can be read; descriptors 0 to
 // 2 opened on /dev/null where they are closed, so that no file the run opens takes their place. Running out
-// of memory outside any test ends the run with `out_of_memory_line` and `exit_failure`.
+// of memory outside any test ends the run with "error: out of memory" and `exit_failure`.
 int test_main(std::span<const TestDescriptor> table, int argc, char** argv);
 
 }  // namespace ovra_runner

@@ -1,5 +1,5 @@
 // One entry of a test table: what the runner needs to filter, run and report a test, and where its function's
-// name stands in the project's source so that tools can jump to it (test_support checks that it does).
+// name stands in the project's source so that tools can jump to it.
 #pragma once
 
 #include <cstddef>
@@ -33,9 +33,6 @@ struct TestDescriptor {
     bool should_panic = false;
     TestFunction function = nullptr;
 };
-
-// The function name of a test: its name after the last "::".
-std::string_view function_name(const TestDescriptor& test);
 
 // One line of a table: the test called `name` runs `function`. A listing points tools at this line of the
 // table (where the call stands), which is as close as a table can know where the function is.

@@ -6,11 +6,12 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "ovra/runner/spawn.hpp"
+#include "ovra/descriptor/descriptor.hpp"
 
 namespace ovra_test_support {
 
@@ -44,7 +45,11 @@ struct ChildUser {
     unsigned long max_processes = 0;
 };
 
-using ovra_runner::ResourceLimit;
+// A resource limit (soft and hard) the child starts under, as `ulimit` sets it.
+struct ResourceLimit {
+    int resource = 0;
+    std::uint64_t value = 0;
+};
 
 struct ChildOptions {
     // "NAME=value" entries added to the environment, each replacing an inherited variable of that name.
@@ -74,7 +79,7 @@ struct StartedChild {
     // -1 when it could not be started; `error` then says why.
     pid_t pid = -1;
     // Its standard output (when captured) and standard error.
-    std::array<ovra_runner::FileDescriptor, 2> streams;
+    std::array<ovra_descriptor::Descriptor, 2> streams;
     std::chrono::steady_clock::time_point deadline;
     std::string error;
 };

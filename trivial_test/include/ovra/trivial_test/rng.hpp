@@ -2,7 +2,6 @@
 // forward Fisher-Yates shuffle. Every draw is fixed to the bit, so each run checks the same cases.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <limits>
 #include <source_location>
@@ -69,14 +68,6 @@ struct Rng {
 
     static constexpr Rng with_seed(std::uint64_t seed) { return Rng{seed}; }
 
-    static constexpr std::uint32_t mul_high_u32(std::uint32_t a, std::uint32_t b) {
-        return static_cast<std::uint32_t>((std::uint64_t{a} * b) >> 32);
-    }
-
-    static constexpr std::uint64_t mul_high_u64(std::uint64_t a, std::uint64_t b) {
-        return static_cast<std::uint64_t>((static_cast<uint128>(a) * b) >> 64);
-    }
-
     constexpr std::uint64_t gen_u64() {
         state += 0x2D358DCCAA6C78A5ULL;
         const uint128 t = static_cast<uint128>(state) * (state ^ 0x8BB84B93962EACC9ULL);
@@ -108,7 +99,7 @@ struct Rng {
     constexpr float f32_inclusive() {
         const std::uint64_t x = gen_u64() >> 1;
         // A signed conversion rounds to nearest even, as the sequence requires; x is below 2^63.
-        return static_cast<float>(static_cast<std::int64_t>(x)) * std::bit_cast<float>(0x20000000U);
+        return static_cast<float>(static_cast<std::int64_t>(x)) * 0x1p-63F;
     }
 
     constexpr float f32() {
@@ -139,6 +130,8 @@ struct Rng {
         }
     }
 
+    // Lemire's reduction: the high half of draw x n, drawn again while the low half falls below 2^W mod n.
+    // The threshold is below n, so its division is needed only when the low half is.
     template <class T>
     constexpr T gen_mod(T n) {
         using Wide = std::conditional_t<sizeof(T) == 8, uint128, std::uint64_t>;

@@ -183,7 +183,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedWrite{"report_past_the_size_limit", {}, 0, true, too_large},
         RefusedWrite{
             "log_past_the_size_limit", {"--logfile", "LOG"}, 0, false, std::string(deprecated) + too_large},
-        RefusedWrite{"help_past_the_size_limit", {"--help"}, 1024, true, too_large},
         RefusedWrite{
             "log_that_is_the_report",
             {"--logfile", "LOG"},

@@ -1,12 +1,12 @@
 // What a test's child process says by the way it ended: the exit protocol between parent and child, and the
-// test's result and captured output derived from it.
+// test's result and captured output made from it.
 #pragma once
 
 #include <chrono>
 #include <optional>
-#include <string>
 #include <string_view>
 
+#include "../test_result.hpp"
 #include "child_process.hpp"
 
 namespace ovra_runner::isolation {
@@ -19,17 +19,10 @@ inline constexpr int child_failed_status = 58;
 inline constexpr int child_out_of_memory_status = 59;
 inline constexpr std::string_view out_of_memory_note = "test ran out of memory";
 
-struct ChildVerdict {
-    bool passed = false;
-    // Why the test failed when the child did not end by the protocol, shown as a note under its output.
-    std::optional<std::string> note;
-    // The child's standard output, then a "---- NAME stderr ----" line, then its standard error.
-    std::string output;
-    // For a failure by the protocol: the line its last failure report ("panicked at ...:") starts with.
-    std::string message{};
-};
-
-ChildVerdict child_verdict(const ChildRun& run, std::string_view test_name,
-                           std::optional<std::chrono::seconds> timeout);
+// The test as its child ran it: the child's standard output, then a "---- NAME stderr ----" line, then its
+// standard error, as the output; a failure by the protocol named by the line its last failure report
+// ("panicked at ...:") starts with, any other ending by a note.
+CompletedTest completed_in_child(const TestDescriptor& test, const ChildRun& run,
+                                 std::optional<std::chrono::seconds> timeout);
 
 }  // namespace ovra_runner::isolation
