@@ -1,7 +1,7 @@
 # The CBLAS that host_sgemm calls, chosen with OVRA_BLAS:
 # - serial-openblas (the default): Debian's serial OpenBLAS, linked from its static archive: the products
 #   are small, so a thread pool buys nothing and would compete with the tests, and the archive spares the
-#   executables the loading of a shared library at start-up (README, Dependencies).
+#   executables the loading of a shared library at start-up (docs/blas.md).
 # - system: the BLAS that CMake's FindBLAS finds, as BLA_VENDOR asks (OpenBLAS, FLAME for BLIS, Generic for
 #   the reference BLAS, or any vendor FindBLAS knows), linked as FindBLAS says: the check then runs against
 #   the BLAS the rest of the host's software loads.

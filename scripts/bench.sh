@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the release preset and prints the figures of the README's benchmark table: medians of the Google
+# Builds the release preset and prints the figures of docs/benchmarks.md's table: medians of the Google
 # Benchmark programs, then whole-process timings with hyperfine.
 set -euo pipefail
 cd "$(dirname "$0")/.."

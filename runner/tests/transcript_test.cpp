@@ -80,7 +80,7 @@ std::string test_name(const ::testing::TestParamInfo<TranscriptBlock>& info) {
 
 class RecordedRun : public ::testing::TestWithParam<TranscriptBlock> {};
 
-// JUnit departs from the standard runner's on purpose, for the tools that read it (README, "Writing tests"):
+// JUnit departs from the standard runner's on purpose, for the tools that read it (docs/architecture.md, "--format junit"):
 // a run in that format is held to our own recorded document.
 std::string expected_out(const TranscriptBlock& block) {
     if (!contains(block.args, "junit")) {
