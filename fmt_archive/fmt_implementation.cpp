@@ -1,6 +1,5 @@
-// {fmt}'s out-of-line implementation, from the headers Debian's libfmt-dev ships, with the instantiations its
-// own library makes: compiled once here instead of into every object (its header-only mode), and linked
-// statically instead of loading libfmt.so.
+// {fmt}'s out-of-line implementation with the explicit instantiations that {fmt} 9's own library makes
+// (its src/format.cc), built only against {fmt} 9 (CMakeLists.txt).
 #include <fmt/format-inl.h>
 
 FMT_BEGIN_NAMESPACE

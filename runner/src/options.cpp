@@ -104,26 +104,15 @@ std::string render(const OptionRow& row) {
     return row.name.empty() ? std::string(1, row.letter) : std::string(row.name);
 }
 
-OptionName long_form(std::string_view word) {
-    if (word.size() == 1) {
-        return {word.front(), {}};
-    }
-    return {'\0', word};
-}
-
 bool takes_value(const OptionRow& row) {
     return !row.hint.empty();
 }
 
 std::optional<std::size_t> find_option(const OptionName& name) {
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        const bool found = name.word.empty() ? rows[index].letter != '\0' && rows[index].letter == name.letter
-                                             : rows[index].name == name.word;
-        if (found) {
-            return index;
-        }
-    }
-    return std::nullopt;
+    const auto found = std::ranges::find_if(rows, [&](const OptionRow& row) {
+        return name.word.empty() ? row.letter != '\0' && row.letter == name.letter : row.name == name.word;
+    });
+    return found == rows.end() ? std::nullopt : std::optional(static_cast<std::size_t>(found - rows.begin()));
 }
 
 // The names one argument gives: a long name, or a cluster of letters of which the first that takes a value
@@ -134,7 +123,8 @@ std::expected<std::vector<OptionName>, std::string> names_in(std::string_view ar
     if (argument.starts_with("--")) {
         const std::string_view tail = argument.substr(2);
         const std::size_t equals = tail.find('=');
-        names.push_back(long_form(tail.substr(0, equals)));
+        const std::string_view word = tail.substr(0, equals);
+        names.push_back(word.size() == 1 ? OptionName{word.front(), {}} : OptionName{'\0', word});
         if (equals != std::string_view::npos) {
             inline_value = std::string(tail.substr(equals + 1));
         }

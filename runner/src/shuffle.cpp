@@ -66,10 +66,7 @@ void write_u64(SipHasher13& hasher, std::uint64_t value) {
 
 // A string as the hashed stream carries it: its bytes, then 0xFF.
 void write_str(SipHasher13& hasher, std::string_view text) {
-    for (const char c : text) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        write_bytes(hasher, std::span(&byte, 1));
-    }
+    write_bytes(hasher, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     const std::uint8_t terminator = 0xFF;
     write_bytes(hasher, std::span(&terminator, 1));
 }

@@ -45,12 +45,9 @@ std::expected<TimeThreshold, std::string> parse_threshold(std::string_view text)
                         time_unit_variable, text));
     }
     const auto warn = parse_duration(text.substr(0, comma));
-    if (!warn) {
-        return std::unexpected(warn.error());
-    }
     const auto critical = parse_duration(text.substr(comma + 1));
-    if (!critical) {
-        return std::unexpected(critical.error());
+    if (!warn || !critical) {
+        return std::unexpected(!warn ? warn.error() : critical.error());
     }
     if (*warn > *critical) {
         return std::unexpected(

@@ -38,18 +38,9 @@ constexpr bool readable(std::size_t elements, std::uint64_t rows, std::uint64_t 
     return stride >= columns && elements >= addressed_elements(rows, columns, stride);
 }
 
-// The failures are built out of line, so that the way to CBLAS is a few compares with no frame to set up.
-[[gnu::cold]] [[gnu::noinline]] Status conversion_failure() {
-    return std::unexpected(integer_conversion_error());
-}
-
-[[gnu::cold]] [[gnu::noinline]] Status output_mismatch() {
-    return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
-}
-
-[[gnu::cold]] [[gnu::noinline]] Status unreadable_operand(const char* label, std::size_t elements,
-                                                          std::uint64_t rows, std::uint64_t columns,
-                                                          std::uint64_t stride) {
+// Why CBLAS may not read the operand; for an operand that `readable` refuses.
+Status unreadable_operand(const char* label, std::size_t elements, std::uint64_t rows, std::uint64_t columns,
+                          std::uint64_t stride) {
     if (stride < columns) {
         return std::unexpected(make_error(fmt::format(
             "host GEMM {} stride {} is shorter than its stored row of {} elements", label, stride, columns)));
@@ -57,24 +48,6 @@ constexpr bool readable(std::size_t elements, std::uint64_t rows, std::uint64_t 
     return std::unexpected(
         make_error(fmt::format("host GEMM {} operand holds {} elements but its shape and stride address {}",
                                label, elements, addressed_elements(rows, columns, stride))));
-}
-
-// The product when an extent is 0: the operands are checked as for any product, then `output` (empty, or all
-// of it when only `inner` is 0) is filled with zeros.
-[[gnu::cold]] [[gnu::noinline]] Status empty_product(std::span<const float> left,
-                                                     std::span<const float> right, std::span<float> output,
-                                                     std::uint32_t left_rows, std::uint32_t left_columns,
-                                                     std::uint32_t left_stride, std::uint32_t right_rows,
-                                                     std::uint32_t right_columns,
-                                                     std::uint32_t right_stride) {
-    if (!readable(left.size(), left_rows, left_columns, left_stride)) {
-        return unreadable_operand("left", left.size(), left_rows, left_columns, left_stride);
-    }
-    if (!readable(right.size(), right_rows, right_columns, right_stride)) {
-        return unreadable_operand("right", right.size(), right_rows, right_columns, right_stride);
-    }
-    std::ranges::fill(output, 0.0F);
-    return {};
 }
 
 // OpenBLAS maps a work buffer of 128 MiB the first time a thread needs one (and keeps it for later products)
@@ -93,7 +66,7 @@ bool address_space_limited() {
 
 thread_local bool blas_work_buffer_checked = false;
 
-[[gnu::cold]] [[gnu::noinline]] Status check_blas_work_buffer() {
+Status check_blas_work_buffer() {
     void* const probe = ::mmap(nullptr, blas_work_buffer_bytes, PROT_NONE,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (probe == MAP_FAILED) {
@@ -149,34 +122,31 @@ Status host_sgemm_through(const Cblas& blas, std::span<const float> left, std::s
     // CBLAS takes signed 32-bit extents; one that does not fit ends the call.
     if (!std::in_range<std::int32_t>(rows) || !std::in_range<std::int32_t>(columns) ||
         !std::in_range<std::int32_t>(inner) || !std::in_range<std::int32_t>(left_stride) ||
-        !std::in_range<std::int32_t>(right_stride)) [[unlikely]] {
-        return conversion_failure();
+        !std::in_range<std::int32_t>(right_stride)) {
+        return std::unexpected(integer_conversion_error());
     }
-    if (output.size() != std::size_t{rows} * std::size_t{columns}) [[unlikely]] {
-        return output_mismatch();
+    if (output.size() != std::size_t{rows} * std::size_t{columns}) {
+        return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
     }
     // Each operand as stored: rows and row length before any transpose.
     const std::uint32_t left_rows = transpose_left ? inner : rows;
     const std::uint32_t left_columns = transpose_left ? rows : inner;
     const std::uint32_t right_rows = transpose_right ? columns : inner;
     const std::uint32_t right_columns = transpose_right ? inner : columns;
-    // An empty extent leaves a product of zeros (or no product at all), while CBLAS rejects the leading
-    // dimension 0 such a matrix may legitimately have; that case goes its own way, out of line.
-    if (rows == 0 || columns == 0 || inner == 0) [[unlikely]] {
-        return empty_product(left, right, output, left_rows, left_columns, left_stride, right_rows,
-                             right_columns, right_stride);
-    }
-    // With every extent positive, an operand reaches (rows - 1) * stride + columns elements.
-    if (left_stride < left_columns || left.size() < std::uint64_t{left_rows - 1} * left_stride + left_columns)
-        [[unlikely]] {
+    if (!readable(left.size(), left_rows, left_columns, left_stride)) {
         return unreadable_operand("left", left.size(), left_rows, left_columns, left_stride);
     }
-    if (right_stride < right_columns ||
-        right.size() < std::uint64_t{right_rows - 1} * right_stride + right_columns) [[unlikely]] {
+    if (!readable(right.size(), right_rows, right_columns, right_stride)) {
         return unreadable_operand("right", right.size(), right_rows, right_columns, right_stride);
     }
+    // An empty extent leaves a product of zeros (or no product at all), which CBLAS is not asked for: it
+    // rejects the leading dimension 0 such a matrix may have.
+    if (rows == 0 || columns == 0 || inner == 0) {
+        std::ranges::fill(output, 0.0F);
+        return {};
+    }
 
-    if (blas.maps_work_buffer && !blas_work_buffer_checked && address_space_limited()) [[unlikely]] {
+    if (blas.maps_work_buffer && !blas_work_buffer_checked && address_space_limited()) {
         if (Status checked = check_blas_work_buffer(); !checked) {
             return checked;
         }

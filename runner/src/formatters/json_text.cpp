@@ -1,5 +1,9 @@
 #include "json_text.hpp"
 
+#include <algorithm>
+#include <array>
+#include <utility>
+
 #include <fmt/format.h>
 
 #include "utf8_text.hpp"
@@ -7,40 +11,25 @@
 namespace ovra_runner {
 
 std::string json_escape(std::string_view raw) {
+    constexpr std::array<std::pair<char, std::string_view>, 7> short_escapes{{{'"', "\\\""},
+                                                                              {'\\', "\\\\"},
+                                                                              {'\b', "\\b"},
+                                                                              {'\f', "\\f"},
+                                                                              {'\n', "\\n"},
+                                                                              {'\r', "\\r"},
+                                                                              {'\t', "\\t"}}};
     const std::string text = lossy_utf8(raw);
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        switch (c) {
-            case '"':
-                out.append("\\\"");
-                break;
-            case '\\':
-                out.append("\\\\");
-                break;
-            case '\b':
-                out.append("\\b");
-                break;
-            case '\f':
-                out.append("\\f");
-                break;
-            case '\n':
-                out.append("\\n");
-                break;
-            case '\r':
-                out.append("\\r");
-                break;
-            case '\t':
-                out.append("\\t");
-                break;
-            default: {
-                const auto byte = static_cast<unsigned char>(c);
-                if (byte < 0x20 || byte == 0x7f) {
-                    out.append(fmt::format("\\u{:04x}", byte));
-                } else {
-                    out.push_back(c);
-                }
-            }
+        const auto byte = static_cast<unsigned char>(c);
+        const auto escape = std::ranges::find(short_escapes, c, &std::pair<char, std::string_view>::first);
+        if (escape != short_escapes.end()) {
+            out.append(escape->second);
+        } else if (byte < 0x20 || byte == 0x7f) {
+            out.append(fmt::format("\\u{:04x}", byte));
+        } else {
+            out.push_back(c);
         }
     }
     return out;

@@ -12,7 +12,7 @@ namespace ovra_runner {
 namespace {
 
 // "1 test" or "N tests".
-std::string count_of(std::size_t count, std::string_view noun) {
+std::string counted(std::size_t count, std::string_view noun) {
     return count == 1 ? fmt::format("1 {}", noun) : fmt::format("{} {}s", count, noun);
 }
 
@@ -21,7 +21,7 @@ std::string count_of(std::size_t count, std::string_view noun) {
 std::string run_header(const RunPlan& plan) {
     const std::string seed =
         plan.shuffle_seed ? fmt::format(" (shuffle seed: {})", *plan.shuffle_seed) : std::string();
-    return fmt::format("\nrunning {}{}\n", count_of(plan.tests.size(), "test"), seed);
+    return fmt::format("\nrunning {}{}\n", counted(plan.tests.size(), "test"), seed);
 }
 
 std::string long_running_text(const RunPlan& plan, const TestDescriptor& test) {
@@ -109,7 +109,7 @@ std::string listed_test_line(const TestDescriptor& test) {
 
 std::string listing_summary(const RunPlan& plan) {
     const std::string_view blank = plan.tests.empty() ? "" : "\n";
-    return fmt::format("{}{}, 0 benchmarks\n", blank, count_of(plan.tests.size(), "test"));
+    return fmt::format("{}{}, 0 benchmarks\n", blank, counted(plan.tests.size(), "test"));
 }
 
 }  // namespace ovra_runner

@@ -1,13 +1,10 @@
 #include "utf8_text.hpp"
 
-#include <algorithm>
 #include <cstddef>
 
 namespace ovra_runner {
 
 namespace {
-
-constexpr std::string_view replacement = "\xEF\xBF\xBD";
 
 struct ByteRange {
     unsigned char low;
@@ -54,9 +51,6 @@ SequenceShape shape_of(unsigned char lead) {
 }  // namespace
 
 std::string lossy_utf8(std::string_view text) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return std::string(text);
-    }
     std::string out;
     out.reserve(text.size());
     std::size_t at = 0;
@@ -80,7 +74,7 @@ std::string lossy_utf8(std::string_view text) {
         if (fitting == shape.length) {
             out.append(text.substr(at, fitting));
         } else {
-            out.append(replacement);
+            out.append(replacement_character);
         }
         at += fitting;
     }

@@ -1,12 +1,14 @@
 #include "xml_text.hpp"
 
+#include <algorithm>
+#include <array>
+#include <utility>
+
 #include "utf8_text.hpp"
 
 namespace ovra_runner {
 
 namespace {
-
-constexpr std::string_view replacement = "\xEF\xBF\xBD";
 
 // Well-formed UTF-8 holding only characters XML 1.0 allows: the control characters but tab, line feed and
 // carriage return, and U+FFFE and U+FFFF, become U+FFFD.
@@ -22,9 +24,9 @@ std::string xml_characters(std::string_view raw) {
                                   static_cast<unsigned char>(text[at + 1]) == 0xBF &&
                                   static_cast<unsigned char>(text[at + 2]) >= 0xBE;
         if (forbidden_control) {
-            out.append(replacement);
+            out.append(replacement_character);
         } else if (noncharacter) {
-            out.append(replacement);
+            out.append(replacement_character);
             at += 2;
         } else {
             out.push_back(text[at]);
@@ -36,37 +38,23 @@ std::string xml_characters(std::string_view raw) {
 }  // namespace
 
 std::string xml_attribute(std::string_view raw) {
+    constexpr std::array<std::pair<char, std::string_view>, 8> references{{{'&', "&amp;"},
+                                                                           {'<', "&lt;"},
+                                                                           {'>', "&gt;"},
+                                                                           {'"', "&quot;"},
+                                                                           {'\'', "&apos;"},
+                                                                           {'\n', "&#xA;"},
+                                                                           {'\r', "&#xD;"},
+                                                                           {'\t', "&#x9;"}}};
     const std::string text = xml_characters(raw);
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        switch (c) {
-            case '&':
-                out.append("&amp;");
-                break;
-            case '<':
-                out.append("&lt;");
-                break;
-            case '>':
-                out.append("&gt;");
-                break;
-            case '"':
-                out.append("&quot;");
-                break;
-            case '\'':
-                out.append("&apos;");
-                break;
-            case '\n':
-                out.append("&#xA;");
-                break;
-            case '\r':
-                out.append("&#xD;");
-                break;
-            case '\t':
-                out.append("&#x9;");
-                break;
-            default:
-                out.push_back(c);
+        const auto reference = std::ranges::find(references, c, &std::pair<char, std::string_view>::first);
+        if (reference != references.end()) {
+            out.append(reference->second);
+        } else {
+            out.push_back(c);
         }
     }
     return out;

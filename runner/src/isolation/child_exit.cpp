@@ -32,10 +32,7 @@ std::optional<std::string> note_of(const ChildEnd& end, std::optional<std::chron
 // The line after the last "panicked at ...:" header of the child's error side: the failure's own first line.
 std::string failure_line(std::string_view err) {
     const std::size_t header = err.rfind(" panicked at ");
-    if (header == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t start = err.find('\n', header);
+    const std::size_t start = header == std::string_view::npos ? header : err.find('\n', header);
     if (start == std::string_view::npos) {
         return {};
     }

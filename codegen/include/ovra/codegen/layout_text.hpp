@@ -61,7 +61,7 @@ WriteResult write_debug(Sink& sink, NativeKernelOrder order) {
     if (const std::string_view name = kernel_order_name(order); !name.empty()) {
         return sink.write(name);
     }
-    // Only a value cast from an out-of-range integer gets here; show the number rather than lie.
+    // Only a value cast from an out-of-range integer gets here: no name fits it, so the number shows.
     return text::write_pieces(sink, "NativeKernelOrder(", std::underlying_type_t<NativeKernelOrder>(order),
                               ")");
 }

@@ -60,8 +60,8 @@ struct IteratorSink {
     }
 };
 
-// Integers written as decimal numbers. Character types are left out on purpose, except the 8-bit
-// integer types: a std::int8_t or std::uint8_t field must come out as a number, never as a letter.
+// Integers written as decimal numbers. The character types hold text, so they are not among them; the 8-bit
+// integer types are, since a std::int8_t or std::uint8_t field must come out as a number, never as a letter.
 template <typename T>
 concept DecimalInteger =
     std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, wchar_t> &&

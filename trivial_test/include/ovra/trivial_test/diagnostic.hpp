@@ -32,8 +32,7 @@ Status host_sgemm_through(const Cblas& blas, std::span<const float> left, std::s
 // stored shape is the last two entries of `shape` (rows, then columns; entries before them are ignored).
 // A transposed matrix is stored as its transpose, so (row, column) is read at stored (column, row).
 // Missing entries of a shorter shape count as 1: [n] is one stored row of n, [] a single element.
-// Computed modulo 2^64. Defined here so that it inlines into the GEMM test's innermost loop, where an
-// out-of-line call cost more than the arithmetic around it.
+// Computed modulo 2^64. Inline, since the GEMM test calls it for every term of every product.
 inline std::size_t matrix_index(std::span<const std::uint32_t> shape, std::size_t batch, std::uint32_t row,
                                 std::uint32_t column, bool transpose) {
     const std::size_t count = shape.size();

@@ -7,6 +7,7 @@
 #include <source_location>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include <fmt/format.h>
@@ -121,13 +122,10 @@ struct Rng {
   private:
     __extension__ typedef unsigned __int128 uint128;
 
+    // A draw of T's width: the low bits of one step, as gen_u32 takes them.
     template <class T>
     constexpr T gen_raw() {
-        if constexpr (sizeof(T) == 8) {
-            return gen_u64();
-        } else {
-            return static_cast<T>(gen_u32());
-        }
+        return static_cast<T>(gen_u64());
     }
 
     // Lemire's reduction: the high half of draw x n, drawn again while the low half falls below 2^W mod n.
@@ -149,52 +147,32 @@ struct Rng {
     }
 
     template <class T>
+    [[noreturn]] static void fail_empty(Range<T> range, std::source_location location) {
+        fail(fmt::format("empty range: {}..{}", render_bound(range.start), render_bound(range.end)), location);
+    }
+
+    template <class T>
     T bounded(Range<T> range, std::source_location location) {
         constexpr T max = std::numeric_limits<T>::max();
-        const auto empty = [&] {
-            fail(fmt::format("empty range: {}..{}", render_bound(range.start), render_bound(range.end)),
-                 location);
-        };
-        T low = 0;
-        switch (range.start.kind) {
-            case BoundKind::Included:
-                low = range.start.value;
-                break;
-            case BoundKind::Excluded:
-                if (range.start.value == max) {
-                    empty();
-                }
-                low = static_cast<T>(range.start.value + 1);
-                break;
-            case BoundKind::Unbounded:
-                break;
-        }
-        T high = max;
-        switch (range.end.kind) {
-            case BoundKind::Included:
-                high = range.end.value;
-                break;
-            case BoundKind::Excluded:
-                if (range.end.value == 0) {
-                    empty();
-                }
-                high = static_cast<T>(range.end.value - 1);
-                break;
-            case BoundKind::Unbounded:
-                break;
-        }
-        if (low > high) {
-            empty();
+        const bool excluded_start = range.start.kind == BoundKind::Excluded;
+        const bool excluded_end = range.end.kind == BoundKind::Excluded;
+        // An excluded bound at the far end of T's values leaves nothing: the next value in would wrap around.
+        const bool wraps =
+            (excluded_start && range.start.value == max) || (excluded_end && range.end.value == 0);
+        const T low = range.start.kind == BoundKind::Unbounded
+                          ? T{0}
+                          : static_cast<T>(range.start.value + excluded_start);
+        const T high =
+            range.end.kind == BoundKind::Unbounded ? max : static_cast<T>(range.end.value - excluded_end);
+        if (wraps || low > high) {
+            fail_empty(range, location);
         }
         if (low == 0 && high == max) {
             return gen_raw<T>();
         }
-        const T length = static_cast<T>(high - low + 1);
-        if constexpr (sizeof(T) == 8) {
-            return static_cast<T>(low + gen_mod_u64(length));
-        } else {
-            return static_cast<T>(low + gen_mod_u32(length));
-        }
+        // A narrower type reduces a 32-bit draw, as u32 does.
+        using Draw = std::conditional_t<sizeof(T) == 8, std::uint64_t, std::uint32_t>;
+        return static_cast<T>(low + gen_mod<Draw>(static_cast<Draw>(high - low + 1)));
     }
 };
 
