@@ -13,7 +13,9 @@
 
 #include <fmt/format.h>
 
+#include "ovra/deep_check/cblas_under_check.hpp"
 #include "ovra/deep_check/check_that.hpp"
+#include "ovra/deep_check/sgemm_calls.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/rng.hpp"
 
@@ -21,44 +23,29 @@ namespace ovra_tests::deep::diagnostic::tests {
 
 namespace {
 
+using calls::Gemm;
+
 // One product and its result computed alone.
 struct Product {
-    std::uint32_t rows;
-    std::uint32_t columns;
-    std::uint32_t inner;
-    std::uint32_t left_stride;
-    std::uint32_t right_stride;
-    bool transpose_left;
-    bool transpose_right;
+    Gemm gemm;
     std::vector<float> left;
     std::vector<float> right;
     std::vector<float> alone;
 };
 
-std::string describe(const Product& product) {
-    return fmt::format(
-        "{} x {} x {} (rows x inner x columns), left {} with stride {}, right {} with stride {}",
-        product.rows, product.inner, product.columns, product.transpose_left ? "transposed" : "plain",
-        product.left_stride, product.transpose_right ? "transposed" : "plain", product.right_stride);
-}
-
 Status compute(SgemmThroughFunction sgemm_through, const Cblas& blas, const Product& product,
                std::span<float> output) {
-    return sgemm_through(blas, product.left, product.right, output, product.rows, product.columns,
-                         product.inner, product.left_stride, product.right_stride, product.transpose_left,
-                         product.transpose_right);
+    const Gemm& gemm = product.gemm;
+    return sgemm_through(blas, product.left, product.right, output, gemm.rows, gemm.columns, gemm.inner,
+                         gemm.left_stride, gemm.right_stride, gemm.transpose_left, gemm.transpose_right);
 }
 
 // Operands of small integers, different for every worker and product, with padded rows.
 Product draw_product(Rng& random) {
     const auto extent = [&random] { return random.u32(inclusive<std::uint32_t>(1, 40)); };
-    Product product{extent(), extent(), extent(), 0, 0, random.boolean(), random.boolean(), {}, {}, {}};
-    const std::uint32_t left_rows = product.transpose_left ? product.inner : product.rows;
-    const std::uint32_t left_columns = product.transpose_left ? product.rows : product.inner;
-    const std::uint32_t right_rows = product.transpose_right ? product.columns : product.inner;
-    const std::uint32_t right_columns = product.transpose_right ? product.inner : product.columns;
-    product.left_stride = left_columns + random.u32(inclusive<std::uint32_t>(0, 2));
-    product.right_stride = right_columns + random.u32(inclusive<std::uint32_t>(0, 2));
+    Gemm gemm{extent(), extent(), extent(), 0, 0, random.boolean(), random.boolean()};
+    gemm.left_stride = calls::stored_left(gemm).columns + random.u32(inclusive<std::uint32_t>(0, 2));
+    gemm.right_stride = calls::stored_right(gemm).columns + random.u32(inclusive<std::uint32_t>(0, 2));
     const auto values = [&random](std::size_t count) {
         std::vector<float> stored(count);
         for (float& value : stored) {
@@ -66,9 +53,9 @@ Product draw_product(Rng& random) {
         }
         return stored;
     };
-    product.left = values((std::size_t{left_rows} - 1) * product.left_stride + left_columns);
-    product.right = values((std::size_t{right_rows} - 1) * product.right_stride + right_columns);
-    return product;
+    std::vector<float> left = values(calls::addressed(calls::stored_left(gemm), gemm.left_stride));
+    std::vector<float> right = values(calls::addressed(calls::stored_right(gemm), gemm.right_stride));
+    return {gemm, std::move(left), std::move(right), {}};
 }
 
 // More threads than cores, so that the system switches between them in the middle of products too.
@@ -138,10 +125,10 @@ Status concurrent_products_equal_products_alone(SgemmThroughFunction sgemm_throu
     for (std::vector<Product>& products : work) {
         for (unsigned n = 0; n < products_per_worker; ++n) {
             Product product = draw_product(random);
-            product.alone.assign(std::size_t{product.rows} * product.columns, 0.0F);
+            product.alone.assign(std::size_t{product.gemm.rows} * product.gemm.columns, 0.0F);
             const Status status = compute(sgemm_through, blas, product, product.alone);
             check_that(status.has_value(),
-                       [&] { return describe(product) + ": refused: " + status.error().message; });
+                       [&] { return calls::describe(product.gemm) + ": refused: " + status.error().message; });
             products.push_back(std::move(product));
         }
     }
@@ -153,14 +140,15 @@ Status concurrent_products_equal_products_alone(SgemmThroughFunction sgemm_throu
                 output.assign(product.alone.size(), -1.0F);
                 const Status status = compute(sgemm_through, blas, product, output);
                 if (!status) {
-                    return describe(product) + ": refused: " + status.error().message;
+                    return calls::describe(product.gemm) + ": refused: " + status.error().message;
                 }
                 const auto wrong = std::ranges::mismatch(output, product.alone);
                 if (wrong.in1 != output.end()) {
                     const auto at = static_cast<std::size_t>(wrong.in1 - output.begin());
                     return fmt::format(
                         "{}, on one of {} threads at once: element ({}, {}) is {}, not {} as alone",
-                        describe(product), workers, at / product.columns, at % product.columns, *wrong.in1,
+                        calls::describe(product.gemm), workers, at / product.gemm.columns,
+                        at % product.gemm.columns, *wrong.in1,
                         *wrong.in2);
                 }
             }
@@ -195,7 +183,7 @@ Status concurrent_products_equal_products_alone(SgemmThroughFunction sgemm_throu
 
 Status randomized_concurrent_products_equal_products_alone() {
     return concurrent_products_equal_products_alone(ovra_tests::diagnostic::host_sgemm_through,
-                                                    ovra_tests::diagnostic::linked_cblas());
+                                                    cblas_under_check().cblas);
 }
 
 }  // namespace ovra_tests::deep::diagnostic::tests

@@ -2,8 +2,10 @@
 
 #include <array>
 
+#include "ovra/deep_check/blocking_checks.hpp"
 #include "ovra/deep_check/concurrency_checks.hpp"
 #include "ovra/deep_check/generator_checks.hpp"
+#include "ovra/deep_check/kernel_sweep.hpp"
 #include "ovra/deep_check/packing_checks.hpp"
 #include "ovra/deep_check/rendering_checks.hpp"
 #include "ovra/deep_check/runner_checks.hpp"
@@ -17,10 +19,16 @@ namespace ovra_tests::deep {
 
 namespace {
 
-constexpr std::array<TestDescriptor, 26> table{{
+constexpr std::array<TestDescriptor, 29> table{{
+    located_test("deep::diagnostic::tests::exhaustive_integer_products_past_the_blocking_sizes_are_exact",
+                 test_locations::exhaustive_integer_products_past_the_blocking_sizes_are_exact,
+                 &diagnostic::tests::exhaustive_integer_products_past_the_blocking_sizes_are_exact),
     located_test("deep::diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns",
                  test_locations::exhaustive_matrix_index_counts_batches_rows_and_columns,
                  &diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns),
+    located_test("deep::diagnostic::tests::exhaustive_sgemm_checks_pass_under_every_kernel",
+                 test_locations::exhaustive_sgemm_checks_pass_under_every_kernel,
+                 &diagnostic::tests::exhaustive_sgemm_checks_pass_under_every_kernel),
     located_test("deep::diagnostic::tests::exhaustive_sgemm_lengths_are_checked_past_32_bits",
                  test_locations::exhaustive_sgemm_lengths_are_checked_past_32_bits,
                  &diagnostic::tests::exhaustive_sgemm_lengths_are_checked_past_32_bits),
@@ -36,6 +44,9 @@ constexpr std::array<TestDescriptor, 26> table{{
     located_test("deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
                  test_locations::randomized_integer_products_up_to_64_are_exact,
                  &diagnostic::tests::randomized_integer_products_up_to_64_are_exact),
+    located_test("deep::diagnostic::tests::randomized_long_sums_keep_their_precision",
+                 test_locations::randomized_long_sums_keep_their_precision,
+                 &diagnostic::tests::randomized_long_sums_keep_their_precision),
     located_test("deep::diagnostic::tests::randomized_real_products_match_a_scalar_reference",
                  test_locations::randomized_real_products_match_a_scalar_reference,
                  &diagnostic::tests::randomized_real_products_match_a_scalar_reference),

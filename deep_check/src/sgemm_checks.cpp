@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +10,9 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include "ovra/deep_check/cblas_under_check.hpp"
 #include "ovra/deep_check/check_that.hpp"
+#include "ovra/deep_check/sgemm_calls.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/rng.hpp"
 
@@ -19,107 +20,14 @@ namespace ovra_tests::deep::diagnostic::tests {
 
 namespace {
 
-const float not_a_number = std::numeric_limits<float>::quiet_NaN();
-
-// One call's integer arguments.
-struct Gemm {
-    std::uint32_t rows;
-    std::uint32_t columns;
-    std::uint32_t inner;
-    std::uint32_t left_stride;
-    std::uint32_t right_stride;
-    bool transpose_left;
-    bool transpose_right;
-};
-
-std::string describe(const Gemm& gemm) {
-    return fmt::format(
-        "{} x {} x {} (rows x inner x columns), left {} with stride {}, right {} with stride {}", gemm.rows,
-        gemm.inner, gemm.columns, gemm.transpose_left ? "transposed" : "plain", gemm.left_stride,
-        gemm.transpose_right ? "transposed" : "plain", gemm.right_stride);
-}
-
-// An operand as it is stored: its rows and row length, which a transpose exchanges.
-struct Stored {
-    std::uint32_t rows;
-    std::uint32_t columns;
-};
-
-Stored stored_left(const Gemm& gemm) {
-    return gemm.transpose_left ? Stored{gemm.inner, gemm.rows} : Stored{gemm.rows, gemm.inner};
-}
-Stored stored_right(const Gemm& gemm) {
-    return gemm.transpose_right ? Stored{gemm.columns, gemm.inner} : Stored{gemm.inner, gemm.columns};
-}
-
-// Elements an operand reaches: every stored row but the last takes a whole stride.
-std::size_t addressed(Stored stored, std::uint32_t stride) {
-    return stored.rows == 0 || stored.columns == 0 ? 0
-                                                   : (std::size_t{stored.rows} - 1) * stride + stored.columns;
-}
-
-// Logical element (row, column) of an operand stored with `stride`, transposed or not.
-float element(std::span<const float> values, std::uint32_t stride, bool transpose, std::uint32_t row,
-              std::uint32_t column) {
-    return transpose ? values[std::size_t{column} * stride + row]
-                     : values[std::size_t{row} * stride + column];
-}
-
-// An operand of exactly the length it is addressed with, its padding NaN so that reading it shows.
-template <class Draw>
-std::vector<float> operand(Stored stored, std::uint32_t stride, Draw draw) {
-    std::vector<float> values(addressed(stored, stride), not_a_number);
-    for (std::uint32_t row = 0; row < stored.rows; ++row) {
-        for (std::uint32_t column = 0; column < stored.columns; ++column) {
-            values[std::size_t{row} * stride + column] = draw();
-        }
-    }
-    return values;
-}
-
-// The product computed in integers: exact, since every value here is a small integer.
-std::vector<float> integer_product(const Gemm& gemm, std::span<const float> left,
-                                   std::span<const float> right) {
-    std::vector<float> product(std::size_t{gemm.rows} * gemm.columns);
-    for (std::uint32_t row = 0; row < gemm.rows; ++row) {
-        for (std::uint32_t column = 0; column < gemm.columns; ++column) {
-            std::int64_t sum = 0;
-            for (std::uint32_t k = 0; k < gemm.inner; ++k) {
-                sum +=
-                    static_cast<std::int64_t>(element(left, gemm.left_stride, gemm.transpose_left, row, k)) *
-                    static_cast<std::int64_t>(
-                        element(right, gemm.right_stride, gemm.transpose_right, k, column));
-            }
-            product[std::size_t{row} * gemm.columns + column] = static_cast<float>(sum);
-        }
-    }
-    return product;
-}
-
-// Calls `sgemm` into an output of NaN, so that an element it does not write shows.
-Result<std::vector<float>> run(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> left,
-                               std::span<const float> right) {
-    std::vector<float> output(std::size_t{gemm.rows} * gemm.columns, not_a_number);
-    const Status status = sgemm(left, right, output, gemm.rows, gemm.columns, gemm.inner, gemm.left_stride,
-                                gemm.right_stride, gemm.transpose_left, gemm.transpose_right);
-    if (!status) {
-        return std::unexpected(status.error());
-    }
-    return output;
-}
-
-void check_exact(SgemmFunction sgemm, const Gemm& gemm, std::span<const float> left,
-                 std::span<const float> right) {
-    const Result<std::vector<float>> output = run(sgemm, gemm, left, right);
-    check_that(output.has_value(), [&] { return describe(gemm) + ": refused: " + output.error().message; });
-    const std::vector<float> expected = integer_product(gemm, left, right);
-    for (std::size_t at = 0; at < expected.size(); ++at) {
-        check_that((*output)[at] == expected[at], [&] {
-            return fmt::format("{}: element ({}, {}) is {}, not {}", describe(gemm), at / gemm.columns,
-                               at % gemm.columns, (*output)[at], expected[at]);
-        });
-    }
-}
+using calls::addressed;
+using calls::check_exact;
+using calls::describe;
+using calls::Gemm;
+using calls::operand;
+using calls::Stored;
+using calls::stored_left;
+using calls::stored_right;
 
 // A product of integers from -8 to 8: with `inner` at most 64 every partial sum is an integer below 2^24,
 // so single precision holds it exactly in any order of summation.
@@ -205,31 +113,7 @@ Status real_products_match_a_scalar_reference(SgemmFunction sgemm) {
         };
         const std::vector<float> left = values(stored_left(gemm), gemm.left_stride);
         const std::vector<float> right = values(stored_right(gemm), gemm.right_stride);
-        const Result<std::vector<float>> output = run(sgemm, gemm, left, right);
-        check_that(output.has_value(),
-                   [&] { return describe(gemm) + ": refused: " + output.error().message; });
-        // Any order of summation, fused or not, stays within (inner + 1) roundings of the magnitudes' sum;
-        // one more covers the double-precision reference's own error.
-        const double unit = std::ldexp(1.0, -24);
-        for (std::uint32_t row = 0; row < gemm.rows; ++row) {
-            for (std::uint32_t column = 0; column < gemm.columns; ++column) {
-                double sum = 0;
-                double magnitudes = 0;
-                for (std::uint32_t k = 0; k < gemm.inner; ++k) {
-                    const double term =
-                        double{element(left, gemm.left_stride, gemm.transpose_left, row, k)} *
-                        double{element(right, gemm.right_stride, gemm.transpose_right, k, column)};
-                    sum += term;
-                    magnitudes += std::fabs(term);
-                }
-                const double tolerance = (gemm.inner + 2) * unit * magnitudes;
-                const float observed = (*output)[std::size_t{row} * gemm.columns + column];
-                check_that(std::fabs(double{observed} - sum) <= tolerance, [&] {
-                    return fmt::format("{}: element ({}, {}) is {}, not within {} of {}", describe(gemm), row,
-                                       column, observed, tolerance, sum);
-                });
-            }
-        }
+        calls::check_within_rounding(sgemm, gemm, left, right);
     }
     return {};
 }
@@ -389,19 +273,19 @@ Status matrix_index_counts_batches_rows_and_columns(MatrixIndexFunction matrix_i
 }
 
 Status exhaustive_small_integer_products_are_exact() {
-    return small_integer_products_are_exact(ovra_tests::diagnostic::host_sgemm);
+    return small_integer_products_are_exact(sgemm_under_check);
 }
 
 Status randomized_integer_products_up_to_64_are_exact() {
-    return integer_products_up_to_64_are_exact(ovra_tests::diagnostic::host_sgemm);
+    return integer_products_up_to_64_are_exact(sgemm_under_check);
 }
 
 Status randomized_real_products_match_a_scalar_reference() {
-    return real_products_match_a_scalar_reference(ovra_tests::diagnostic::host_sgemm);
+    return real_products_match_a_scalar_reference(sgemm_under_check);
 }
 
 Status exhaustive_sgemm_refuses_arguments_at_their_limits() {
-    return sgemm_refuses_arguments_at_their_limits(ovra_tests::diagnostic::host_sgemm);
+    return sgemm_refuses_arguments_at_their_limits(sgemm_under_check);
 }
 
 Status exhaustive_matrix_index_counts_batches_rows_and_columns() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -12,8 +13,10 @@
 
 #include "ovra/codegen/storage_coordinates.hpp"
 #include "ovra/codegen/storage_error_text.hpp"
+#include "ovra/deep_check/blocking_checks.hpp"
 #include "ovra/deep_check/concurrency_checks.hpp"
 #include "ovra/deep_check/generator_checks.hpp"
+#include "ovra/deep_check/kernel_sweep.hpp"
 #include "ovra/deep_check/packing_checks.hpp"
 #include "ovra/deep_check/registry.hpp"
 #include "ovra/deep_check/rendering_checks.hpp"
@@ -26,6 +29,7 @@
 #include "ovra/trivial_test/binding_tests.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/packing.hpp"
+#include "stand_in_cblas.hpp"
 
 namespace ovra_tests::deep {
 namespace {
@@ -201,6 +205,35 @@ Status sgemm_without_turns(const ovra_tests::diagnostic::Cblas& blas, std::span<
     return ovra_tests::diagnostic::host_sgemm_through(unguarded, left, right, output, rows, columns, inner,
                                                       left_stride, right_stride, transpose_left,
                                                       transpose_right);
+}
+
+// A later block of 256 of the inner extent that overwrites the sum instead of adding to it.
+float later_block_overwrites(std::span<const float> row, std::span<const float> column) {
+    const std::size_t last = row.size() > 256 ? (row.size() - 1) / 256 * 256 : 0;
+    return stand_in::in_order(row.subspan(last), column.subspan(last));
+}
+
+// Past 1,024 terms, the factors cut to bfloat16's 8 significant bits: small integers stay exact.
+float factors_cut_to_bfloat16_past_1024(std::span<const float> row, std::span<const float> column) {
+    const auto cut = [](float value) {
+        return std::bit_cast<float>(std::bit_cast<std::uint32_t>(value) & 0xFFFF0000U);
+    };
+    float sum = 0.0F;
+    for (std::size_t k = 0; k < row.size(); ++k) {
+        sum += row.size() > 1024 ? cut(row[k]) * cut(column[k]) : row[k] * column[k];
+    }
+    return sum;
+}
+
+// The kernel sweep over a stand-in OpenBLAS that is wrong past 1,024 columns under its kernel Penryn.
+Status sweep_with_a_wrong_kernel() {
+    const Result<CblasLibrary> stand_in = load_cblas(OVRA_FAKE_OPENBLAS);
+    if (!stand_in) {
+        return std::unexpected(stand_in.error());
+    }
+    constexpr std::array<std::string_view, 1> names{"Penryn"};
+    return diagnostic::tests::sgemm_checks_pass_under_every_kernel(
+        {OVRA_DEEP_CHECK, &*stand_in, names, std::chrono::seconds(120)});
 }
 
 // The output's length compared with rows x columns taken in 32 bits. What a call it wrongly accepts would do
@@ -380,12 +413,21 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
     const auto amp = codegen::amp_matrix_coordinates;
     const auto right = codegen::right_matrix_coordinates;
     const std::vector<FaultCase> cases = {
+        {"deep::diagnostic::tests::exhaustive_integer_products_past_the_blocking_sizes_are_exact",
+         [] {
+             return integer_products_past_the_blocking_sizes_are_exact(
+                 stand_in::through<stand_in::product<later_block_overwrites>>);
+         },
+         "1025 x 1040 x 3 (rows x inner x columns)"},
         {"deep::diagnostic::tests::exhaustive_matrix_index_counts_batches_rows_and_columns",
          [] {
              return matrix_index_counts_batches_rows_and_columns(batch_without_rows,
                                                                  ovra_tests::diagnostic::product);
          },
          "matrix_index of [7, 2, 1], batch 1, (0, 0) is 1, not 2"},
+        {"deep::diagnostic::tests::exhaustive_sgemm_checks_pass_under_every_kernel",
+         sweep_with_a_wrong_kernel,
+         "Penryn: exhaustive_integer_products_past_the_blocking_sizes_are_exact: 2 x 1089 x 1032"},
         {"deep::diagnostic::tests::exhaustive_sgemm_lengths_are_checked_past_32_bits",
          [] { return sgemm_lengths_are_checked_past_32_bits(output_length_in_32_bits); },
          "an output as long as 65536 x 65537 modulo 2^32: accepted"},
@@ -402,6 +444,12 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
         {"deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
          [] { return integer_products_up_to_64_are_exact(faulty_sgemm<last_element_off_beyond_16_rows>); },
          "64 x 64 x 64 (rows x inner x columns)"},
+        {"deep::diagnostic::tests::randomized_long_sums_keep_their_precision",
+         [] {
+             return long_sums_keep_their_precision(
+                 stand_in::through<stand_in::product<factors_cut_to_bfloat16_past_1024>>);
+         },
+         "24 x 1105 x 42 (rows x inner x columns)"},
         {"deep::diagnostic::tests::randomized_real_products_match_a_scalar_reference",
          [] {
              return real_products_match_a_scalar_reference(faulty_sgemm<first_element_off_by_a_thousandth>);
