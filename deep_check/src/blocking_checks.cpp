@@ -13,6 +13,8 @@
 
 namespace ovra_tests::deep::diagnostic::tests {
 
+using ovra_runner::Status;
+
 namespace {
 
 using calls::addressed;

@@ -91,16 +91,17 @@ std::optional<CblasLibrary>& chosen_library() {
 
 }  // namespace
 
-Result<CblasLibrary> load_cblas(const std::string& name) {
+ovra_runner::Result<CblasLibrary> load_cblas(const std::string& name) {
     if (name.empty()) {
-        return std::unexpected(make_error(fmt::format("{} is set but names no library", library_variable)));
+        return std::unexpected(
+            ovra_runner::make_error(fmt::format("{} is set but names no library", library_variable)));
     }
     void* const handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | deep_bind);
     if (handle == nullptr) {
         const char* const reason = ::dlerror();
         return std::unexpected(
-            make_error(fmt::format("cannot load the CBLAS that {} names: {}", library_variable,
-                                   printable(reason != nullptr ? reason : name))));
+            ovra_runner::make_error(fmt::format("cannot load the CBLAS that {} names: {}", library_variable,
+                                                printable(reason != nullptr ? reason : name))));
     }
     const auto sgemm = symbol<CblasSgemm>(handle, "cblas_sgemm");
     if (sgemm == nullptr) {
@@ -108,7 +109,7 @@ Result<CblasLibrary> load_cblas(const std::string& name) {
         const bool located = ::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr;
         const std::string file = printable(located ? map->l_name : name);
         ::dlclose(handle);
-        return std::unexpected(make_error(
+        return std::unexpected(ovra_runner::make_error(
             fmt::format("the library that {} names has no cblas_sgemm: {}", library_variable, file)));
     }
     // Never closed: the library is called until the process ends.
@@ -143,12 +144,12 @@ std::string describe(const CblasLibrary& library) {
     return fmt::format("{}, linked from {}", version, printable(library.file));
 }
 
-Status choose_cblas_under_check() {
+ovra_runner::Status choose_cblas_under_check() {
     const char* const name = std::getenv(library_variable);
     if (name == nullptr) {
         return {};
     }
-    Result<CblasLibrary> loaded = load_cblas(name);
+    ovra_runner::Result<CblasLibrary> loaded = load_cblas(name);
     if (!loaded) {
         return std::unexpected(std::move(loaded.error()));
     }
@@ -164,10 +165,10 @@ const CblasLibrary& cblas_under_check() {
     return linked;
 }
 
-Status sgemm_under_check(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                         std::uint32_t rows, std::uint32_t columns, std::uint32_t inner,
-                         std::uint32_t left_stride, std::uint32_t right_stride, bool transpose_left,
-                         bool transpose_right) {
+ovra_runner::Status sgemm_under_check(std::span<const float> left, std::span<const float> right,
+                                      std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                                      std::uint32_t inner, std::uint32_t left_stride,
+                                      std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
     return ovra_tests::diagnostic::host_sgemm_through(cblas_under_check().cblas, left, right, output, rows,
                                                       columns, inner, left_stride, right_stride,
                                                       transpose_left, transpose_right);

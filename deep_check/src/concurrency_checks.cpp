@@ -21,6 +21,8 @@
 
 namespace ovra_tests::deep::diagnostic::tests {
 
+using ovra_runner::Status;
+
 namespace {
 
 using calls::Gemm;

@@ -4,6 +4,8 @@
 
 namespace ovra_tests::deep::rng::tests {
 
+using ovra_runner::Status;
+
 double detail::chi_square(std::span<const std::uint64_t> counts) {
     const auto total = static_cast<double>(std::accumulate(counts.begin(), counts.end(), std::uint64_t{0}));
     const double expected = total / static_cast<double>(counts.size());

@@ -25,6 +25,8 @@ extern char** environ;
 
 namespace ovra_tests::deep::diagnostic::tests {
 
+using ovra_runner::Status;
+
 namespace {
 
 // Every check of the host product that the kernel matters to, which a kernel child runs.
@@ -272,7 +274,7 @@ int serve_kernel_child(std::string_view request) {
                 if (const Status result = check.check(sgemm_under_check); !result) {
                     failure = result.error().message;
                 }
-            } catch (const CheckFailure& failed) {
+            } catch (const ovra_runner::CheckFailure& failed) {
                 failure = failed.message;
             } catch (const std::exception& exception) {
                 failure = fmt::format("C++ exception: {}", exception.what());

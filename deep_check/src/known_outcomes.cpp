@@ -6,6 +6,7 @@
 
 #include "ovra/deep_check/registry.hpp"
 #include "ovra/runner/capture.hpp"
+#include "ovra/runner/check.hpp"
 
 namespace ovra_tests::deep::known_outcomes {
 
@@ -14,44 +15,45 @@ const std::source_location check_location = std::source_location::current();
 
 namespace {
 
-Status check_eq_fails() {
+ovra_runner::Status check_eq_fails() {
     ovra_runner::println("adding 2 and 2");
-    check_eq(2 + 2, 5, check_eq_location);
+    ovra_runner::check_eq(2 + 2, 5, check_eq_location);
     return {};
 }
 
-Status check_fails() {
-    check(false, "the known condition does not hold", check_location);
+ovra_runner::Status check_fails() {
+    ovra_runner::check(false, "the known condition does not hold", check_location);
     return {};
 }
 
-Status error_is_returned() {
-    return std::unexpected(make_error("the known error", {"its first cause", "its second cause"}));
+ovra_runner::Status error_is_returned() {
+    return std::unexpected(
+        ovra_runner::make_error("the known error", {"its first cause", "its second cause"}));
 }
 
-Status exception_is_thrown() {
+ovra_runner::Status exception_is_thrown() {
     throw std::runtime_error("the known exception");
 }
 
 // Run only when asked for: then it fails.
-Status ignored_test() {
-    return std::unexpected(make_error("an ignored test ran"));
+ovra_runner::Status ignored_test() {
+    return std::unexpected(ovra_runner::make_error("an ignored test ran"));
 }
 
-Status passes() {
+ovra_runner::Status passes() {
     ovra_runner::println("output of a passing test");
     return {};
 }
 
-Status does_not_panic() {
+ovra_runner::Status does_not_panic() {
     return {};
 }
 
-Status panics_as_expected() {
-    fail("the expected failure");
+ovra_runner::Status panics_as_expected() {
+    ovra_runner::fail("the expected failure");
 }
 
-constexpr TestDescriptor known_tests[] = {
+constexpr ovra_runner::TestDescriptor known_tests[] = {
     ovra_runner::test_case("known::check_eq_fails", check_eq_fails),
     ovra_runner::test_case("known::check_fails", check_fails),
     ovra_runner::should_panic(ovra_runner::test_case("known::does_not_panic", does_not_panic)),
@@ -61,17 +63,17 @@ constexpr TestDescriptor known_tests[] = {
     ovra_runner::should_panic(ovra_runner::test_case("known::panics_as_expected", panics_as_expected)),
     ovra_runner::test_case("known::passes", passes),
 };
-static_assert(!table_fault(known_tests));
+static_assert(!ovra_runner::table_fault(known_tests));
 
 }  // namespace
 
-std::span<const TestDescriptor> table() {
+std::span<const ovra_runner::TestDescriptor> table() {
     return known_tests;
 }
 
-std::span<const TestDescriptor> table_for_process(const char* invoked) {
+std::span<const ovra_runner::TestDescriptor> table_for_process(const char* invoked) {
     const bool known =
-        invoked != nullptr && std::ranges::any_of(known_tests, [&](const TestDescriptor& test) {
+        invoked != nullptr && std::ranges::any_of(known_tests, [&](const ovra_runner::TestDescriptor& test) {
             return test.name == std::string_view(invoked);
         });
     return known ? table() : registry();

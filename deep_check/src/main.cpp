@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     // The variable by which the runner names the one test a child of an isolated run is to run.
     const char* invoked = std::getenv("OVRA_TEST_INVOKE");
     try {
-        if (const ovra_tests::Status chosen = ovra_tests::deep::choose_cblas_under_check(); !chosen) {
+        if (const ovra_runner::Status chosen = ovra_tests::deep::choose_cblas_under_check(); !chosen) {
             std::fprintf(stderr, "error: %s\n", chosen.error().message.c_str());
             return ovra_runner::exit_failure;
         }

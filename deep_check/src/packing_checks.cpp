@@ -13,6 +13,8 @@
 
 namespace ovra_tests::deep::packing::tests {
 
+using ovra_runner::Status;
+
 namespace {
 
 using ovra_package::Binding;
@@ -21,14 +23,15 @@ using ovra_package::RegionSlice;
 constexpr std::uint64_t no_failing_call = std::numeric_limits<std::uint64_t>::max();
 
 // The callback's own error, with a cause: it must come back whole.
-Error callback_refusal(std::uint64_t call) {
-    return make_error(fmt::format("callback refused call {}", call), {"the callback's own cause"});
+ovra_runner::Error callback_refusal(std::uint64_t call) {
+    return ovra_runner::make_error(fmt::format("callback refused call {}", call),
+                                   {"the callback's own cause"});
 }
 
 // What packing a binding must give: its image or its error, and the callback calls made on the way.
 struct Packing {
     std::vector<std::uint8_t> image;
-    std::optional<Error> error;
+    std::optional<ovra_runner::Error> error;
     std::vector<CallbackCall> calls;
 };
 
@@ -38,7 +41,7 @@ struct Packing {
 Packing reference_packing(const Binding& binding, std::uint64_t failing_call) {
     Packing packing;
     if (binding.slices.empty()) {
-        packing.error = make_error("binding has no slices");
+        packing.error = ovra_runner::make_error("binding has no slices");
         return packing;
     }
     std::uint64_t total = 0;
@@ -52,11 +55,12 @@ Packing reference_packing(const Binding& binding, std::uint64_t failing_call) {
             continue;
         }
         if (slice.size % 2 != 0) {
-            packing.error = make_error(fmt::format("binding {} has a non-F16 slice", binding.name));
+            packing.error =
+                ovra_runner::make_error(fmt::format("binding {} has a non-F16 slice", binding.name));
             return packing;
         }
         if (position > 0xFFFF) {
-            packing.error = integer_conversion_error();
+            packing.error = ovra_runner::integer_conversion_error();
             return packing;
         }
         const auto tile = static_cast<std::uint16_t>(position);
@@ -99,7 +103,7 @@ std::size_t first_difference(const std::vector<T>& got, const std::vector<T>& wa
 void check_packing(PackFunction pack, const Binding& binding, std::uint64_t failing_call) {
     const Packing expected = reference_packing(binding, failing_call);
     std::vector<CallbackCall> calls;
-    const Result<PackedImage> packed = pack(binding, RecordingCallback{&calls, failing_call});
+    const ovra_runner::Result<PackedImage> packed = pack(binding, RecordingCallback{&calls, failing_call});
     const auto failure = [&binding](const std::string& what) {
         return fmt::format("{}: {}", describe_binding(binding), what);
     };
@@ -161,8 +165,9 @@ RegionSlice random_slice(Rng& random) {
 
 }  // namespace
 
-Result<std::uint16_t> RecordingCallback::operator()(std::uint16_t logical_tile, std::uint32_t linear,
-                                                    std::uint32_t elements) {
+ovra_runner::Result<std::uint16_t> RecordingCallback::operator()(std::uint16_t logical_tile,
+                                                                 std::uint32_t linear,
+                                                                 std::uint32_t elements) {
     const std::uint64_t call = calls->size();
     calls->push_back({logical_tile, linear, elements});
     if (call == failing_call) {

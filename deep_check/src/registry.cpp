@@ -19,7 +19,7 @@ namespace ovra_tests::deep {
 
 namespace {
 
-constexpr std::array<TestDescriptor, 29> table{{
+constexpr std::array<ovra_runner::TestDescriptor, 29> table{{
     located_test("deep::diagnostic::tests::exhaustive_integer_products_past_the_blocking_sizes_are_exact",
                  test_locations::exhaustive_integer_products_past_the_blocking_sizes_are_exact,
                  &diagnostic::tests::exhaustive_integer_products_past_the_blocking_sizes_are_exact),
@@ -111,7 +111,7 @@ constexpr std::array<TestDescriptor, 29> table{{
 
 }  // namespace
 
-std::span<const TestDescriptor> registry() {
+std::span<const ovra_runner::TestDescriptor> registry() {
     return table;
 }
 

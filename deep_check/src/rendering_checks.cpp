@@ -13,6 +13,9 @@
 #include "ovra/deep_check/check_that.hpp"
 #include "ovra/deep_check/report_text.hpp"
 #include "ovra/runner/backtrace.hpp"
+#include "ovra/runner/narrow.hpp"
+
+using ovra_runner::Status;
 
 namespace ovra_tests::deep::rendering {
 
@@ -175,7 +178,7 @@ void check_texts(RenderFunction render, const Written& written) {
                            texts.converted.has_value());
     });
     if (texts.converted && written.message) {
-        const Error& converted = *texts.converted;
+        const ovra_runner::Error& converted = *texts.converted;
         check_that(converted.message == *written.message, [&] {
             return about("the converted error's message", converted.message, *written.message);
         });
@@ -202,12 +205,12 @@ Texts library_texts(const Vocabulary& value) {
             } else if constexpr (std::is_same_v<Type, StorageError>) {
                 texts.debug = storage::debug(each);
                 texts.message = storage::message(each);
-                texts.converted = to_error(each);
+                texts.converted = ovra_runner::to_error(each);
             } else {
                 texts.debug = layout::debug(each);
                 if constexpr (std::is_same_v<Type, LayoutError>) {
                     texts.message = layout::message(each);
-                    texts.converted = to_error(each);
+                    texts.converted = ovra_runner::to_error(each);
                 }
             }
             return texts;
@@ -242,7 +245,7 @@ Status errors_render_and_convert_as_written(rendering::RenderFunction render,
         rendering::check_texts(render, written);
     }
     // What the test package reports wherever a narrowing does not fit.
-    const Error conversion = conversion_error();
+    const ovra_runner::Error conversion = conversion_error();
     check_that(
         conversion.message == "out of range integral type conversion attempted" && conversion.causes.empty(),
         [&] {
@@ -253,7 +256,8 @@ Status errors_render_and_convert_as_written(rendering::RenderFunction render,
 }
 
 Status exhaustive_errors_render_and_convert_as_written() {
-    return errors_render_and_convert_as_written(rendering::library_texts, integer_conversion_error);
+    return errors_render_and_convert_as_written(rendering::library_texts,
+                                                ovra_runner::integer_conversion_error);
 }
 
 }  // namespace ovra_tests::deep::storage::tests

@@ -11,9 +11,12 @@
 #include "ovra/deep_check/known_outcomes.hpp"
 #include "ovra/deep_check/report_text.hpp"
 #include "ovra/runner/backtrace.hpp"
+#include "ovra/runner/check.hpp"
 #include "ovra/runner/runner.hpp"
 
 namespace ovra_tests::deep::runner::tests {
+
+using ovra_runner::Status;
 
 namespace {
 
@@ -251,7 +254,7 @@ struct KnownRun {
 template <class Describe>
 void require(bool condition, const Describe& describe) {
     if (!condition) {
-        fail(describe());
+        ovra_runner::fail(describe());
     }
 }
 
@@ -270,8 +273,8 @@ std::string with_places(std::string pattern) {
     replace_all(pattern, "%check_eq%", place(known_outcomes::check_eq_location));
     replace_all(pattern, "%check%", place(known_outcomes::check_location));
     // A child names the table line of a should_panic test that passed.
-    const auto does_not_panic =
-        std::ranges::find(known_outcomes::table(), "known::does_not_panic", &TestDescriptor::name);
+    const auto does_not_panic = std::ranges::find(known_outcomes::table(), "known::does_not_panic",
+                                                  &ovra_runner::TestDescriptor::name);
     replace_all(pattern, "%does_not_panic%",
                 fmt::format("{}:{}:{}", does_not_panic->source_file, does_not_panic->start_line,
                             does_not_panic->start_col));
@@ -380,7 +383,7 @@ std::optional<std::string> runner_fault(RunTestsFunction run_tests) {
         for (const KnownRun& run : whole_table_runs()) {
             check_run(run_tests, run);
         }
-    } catch (const CheckFailure& failure) {
+    } catch (const ovra_runner::CheckFailure& failure) {
         return failure.message;
     }
     return std::nullopt;

@@ -53,8 +53,9 @@ std::span<const float> checked_call(std::vector<float>& buffer, SgemmFunction sg
                                     std::span<const float> left, std::span<const float> right) {
     const std::span<float> output = reuse(buffer, std::size_t{gemm.rows} * gemm.columns);
     std::ranges::fill(output, not_a_number);
-    const Status status = sgemm(left, right, output, gemm.rows, gemm.columns, gemm.inner, gemm.left_stride,
-                                gemm.right_stride, gemm.transpose_left, gemm.transpose_right);
+    const ovra_runner::Status status =
+        sgemm(left, right, output, gemm.rows, gemm.columns, gemm.inner, gemm.left_stride, gemm.right_stride,
+              gemm.transpose_left, gemm.transpose_right);
     check_that(status.has_value(), [&] { return describe(gemm) + ": refused: " + status.error().message; });
     return output;
 }

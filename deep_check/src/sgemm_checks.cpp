@@ -18,6 +18,8 @@
 
 namespace ovra_tests::deep::diagnostic::tests {
 
+using ovra_runner::Status;
+
 namespace {
 
 using calls::addressed;

@@ -13,6 +13,8 @@
 
 namespace ovra_tests::deep::storage::tests {
 
+using ovra_runner::Status;
+
 namespace {
 
 using ovra_codegen::layout::NativeKernelOrder;

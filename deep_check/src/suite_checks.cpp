@@ -12,6 +12,8 @@
 
 namespace ovra_tests::deep::suite::tests {
 
+using ovra_runner::Status;
+
 namespace {
 
 using ovra_tests::diagnostic::tests::gelu_word_permutation;
@@ -30,13 +32,13 @@ std::string ending_of(Test test) {
             text += "; caused by: " + cause;
         }
         return text;
-    } catch (const CheckFailure& failure) {
+    } catch (const ovra_runner::CheckFailure& failure) {
         return failure.message;
     }
 }
 
 // The registered test passes on the real code, evaluating exactly `checks` checks.
-void check_reach(std::string_view test, TestFunction registered, std::uint64_t checks) {
+void check_reach(std::string_view test, ovra_runner::TestFunction registered, std::uint64_t checks) {
     const std::uint64_t before = ovra_runner::checks_evaluated();
     const std::string ending = ending_of(registered);
     const std::uint64_t evaluated = ovra_runner::checks_evaluated() - before;
@@ -81,7 +83,7 @@ Status faulty_product(std::span<const float> left, std::span<const float> right,
     const std::uint32_t product = products_made++;
     if constexpr (Fault == ProductFault::Refused) {
         return std::unexpected(
-            make_error("host GEMM output dimensions are inconsistent", {"the product's cause"}));
+            ovra_runner::make_error("host GEMM output dimensions are inconsistent", {"the product's cause"}));
     }
     for (std::uint32_t row = 0; row < rows; ++row) {
         for (std::uint32_t column = 0; column < columns; ++column) {
@@ -126,7 +128,8 @@ ovra_codegen::storage::CoordinatesResult FaultyCoordinates::operator()(
     return cell;
 }
 
-Status binding_test_reaches_every_chunk_and_fails_on_faults(TestFunction registered, BindingTestBody body) {
+Status binding_test_reaches_every_chunk_and_fails_on_faults(ovra_runner::TestFunction registered,
+                                                            BindingTestBody body) {
     constexpr std::string_view test = "binding test";
     check_reach(test, registered, 16048);
     // The first binding has 39 slices: its last chunk holds 38, or 38 x 256 exchanged. Its slice on
@@ -143,7 +146,8 @@ Status binding_test_reaches_every_chunk_and_fails_on_faults(TestFunction registe
     return {};
 }
 
-Status gemm_test_reaches_every_element_and_fails_on_faults(TestFunction registered, GemmTestBody body) {
+Status gemm_test_reaches_every_element_and_fails_on_faults(ovra_runner::TestFunction registered,
+                                                           GemmTestBody body) {
     constexpr std::string_view test = "GEMM test";
     check_reach(test, registered, 17627);
     const auto run = [&](ovra_tests::diagnostic::tests::SgemmFunction sgemm) {
@@ -162,7 +166,8 @@ Status gemm_test_reaches_every_element_and_fails_on_faults(TestFunction register
     return {};
 }
 
-Status gelu_test_reaches_every_lane_and_fails_on_faults(TestFunction registered, GeluTestBody body) {
+Status gelu_test_reaches_every_lane_and_fails_on_faults(ovra_runner::TestFunction registered,
+                                                        GeluTestBody body) {
     constexpr std::string_view test = "GELU test";
     check_reach(test, registered, 232064);
     // The first matrix is 5 x 80: its last position is (4, 79) in both orders.

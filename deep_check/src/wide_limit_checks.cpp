@@ -15,6 +15,8 @@
 #include "ovra/deep_check/check_that.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 
+using ovra_runner::Status;
+
 namespace ovra_tests::deep::diagnostic::tests {
 
 namespace {
@@ -133,7 +135,8 @@ Status image_lengths_are_summed_past_32_bits(PackFunction pack) {
     for (const WideBinding& wide : bindings) {
         const ovra_package::Binding binding{"wide", "f16", {}, wide.slices};
         std::vector<CallbackCall> calls;
-        const Result<PackedImage> packed = pack(binding, RecordingCallback{&calls, ~std::uint64_t{0}});
+        const ovra_runner::Result<PackedImage> packed =
+            pack(binding, RecordingCallback{&calls, ~std::uint64_t{0}});
         check_that(!packed.has_value(),
                    [&] { return fmt::format("{}: packed into {} bytes", wide.what, packed->size()); });
         check_that(packed.error().message == wide.message, [&] {

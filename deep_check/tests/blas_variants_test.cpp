@@ -18,15 +18,15 @@ using diagnostic::tests::SgemmFunction;
 using stand_in::product;
 using stand_in::through;
 
-using SgemmCheck = Status (*)(SgemmFunction sgemm);
+using SgemmCheck = ovra_runner::Status (*)(SgemmFunction sgemm);
 
 // The message of the check that stopped `check` over `sgemm`, if one did.
 std::optional<std::string> failure(SgemmCheck check, SgemmFunction sgemm) {
     try {
-        if (const Status status = check(sgemm); !status) {
+        if (const ovra_runner::Status status = check(sgemm); !status) {
             return status.error().message;
         }
-    } catch (const CheckFailure& failed) {
+    } catch (const ovra_runner::CheckFailure& failed) {
         return failed.message;
     }
     return std::nullopt;

@@ -16,7 +16,7 @@ namespace {
 using ovra_test_support::run_child;
 
 TEST(CblasUnderCheck, DescribesALoadedLibraryByWhatItSaysOfItself) {
-    const Result<CblasLibrary> loaded = load_cblas(OVRA_FAKE_OPENBLAS);
+    const ovra_runner::Result<CblasLibrary> loaded = load_cblas(OVRA_FAKE_OPENBLAS);
     ASSERT_TRUE(loaded.has_value()) << loaded.error().message;
     EXPECT_EQ(loaded->loaded_as, OVRA_FAKE_OPENBLAS);
     EXPECT_EQ(loaded->file, std::filesystem::canonical(OVRA_FAKE_OPENBLAS).string());

@@ -41,11 +41,11 @@ using ovra_codegen::storage::CoordinatesResult;
 using ovra_codegen::storage::MatrixCoordinates;
 
 // The message of the check that stopped `test`, or "" when it passed.
-std::string failure_of(const std::function<Status()>& test) {
+std::string failure_of(const std::function<ovra_runner::Status()>& test) {
     try {
-        const Status status = test();
+        const ovra_runner::Status status = test();
         return status ? std::string() : "returned: " + status.error().message;
-    } catch (const CheckFailure& failure) {
+    } catch (const ovra_runner::CheckFailure& failure) {
         return failure.message;
     }
 }
@@ -104,9 +104,9 @@ CoordinatesResult blocks_along_the_columns(Precision precision, std::uint32_t ro
 
 // Packing.
 
-Result<PackedImage> one_byte_short(const ovra_package::Binding& binding,
-                                   packing::tests::RecordingCallback value) {
-    Result<PackedImage> image = packed_binding(binding, value);
+ovra_runner::Result<PackedImage> one_byte_short(const ovra_package::Binding& binding,
+                                                packing::tests::RecordingCallback value) {
+    ovra_runner::Result<PackedImage> image = packed_binding(binding, value);
     if (image && image->length > 0) {
         --image->length;
     }
@@ -114,8 +114,8 @@ Result<PackedImage> one_byte_short(const ovra_package::Binding& binding,
 }
 
 // Slices past the 16-bit limit are dropped instead of refused.
-Result<PackedImage> no_tile_limit(const ovra_package::Binding& binding,
-                                  packing::tests::RecordingCallback value) {
+ovra_runner::Result<PackedImage> no_tile_limit(const ovra_package::Binding& binding,
+                                               packing::tests::RecordingCallback value) {
     ovra_package::Binding trimmed = binding;
     if (trimmed.slices.size() > 65536) {
         trimmed.slices.resize(65536);
@@ -124,8 +124,8 @@ Result<PackedImage> no_tile_limit(const ovra_package::Binding& binding,
 }
 
 // Slices that end past the largest byte offset passed over, as if their ends had wrapped to small ones.
-Result<PackedImage> ends_wrapping_at_2_64(const ovra_package::Binding& binding,
-                                          packing::tests::RecordingCallback value) {
+ovra_runner::Result<PackedImage> ends_wrapping_at_2_64(const ovra_package::Binding& binding,
+                                                       packing::tests::RecordingCallback value) {
     ovra_package::Binding wrapped = binding;
     std::erase_if(wrapped.slices, [](const ovra_package::RegionSlice& slice) {
         return slice.size > std::numeric_limits<std::uint64_t>::max() - slice.file_offset;
@@ -139,11 +139,12 @@ using ovra_tests::diagnostic::host_sgemm;
 
 // Runs the real product, then applies `Fault` to the output of a product that succeeded.
 template <void (*Fault)(std::span<float> output, std::uint32_t rows)>
-Status faulty_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                    std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
-                    std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
-    Status status = host_sgemm(left, right, output, rows, columns, inner, left_stride, right_stride,
-                               transpose_left, transpose_right);
+ovra_runner::Status faulty_sgemm(std::span<const float> left, std::span<const float> right,
+                                 std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                                 std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
+                                 bool transpose_left, bool transpose_right) {
+    ovra_runner::Status status = host_sgemm(left, right, output, rows, columns, inner, left_stride,
+                                            right_stride, transpose_left, transpose_right);
     if (status && !output.empty()) {
         Fault(output, rows);
     }
@@ -165,10 +166,11 @@ void first_element_off_by_a_thousandth(std::span<float> output, std::uint32_t /*
 }
 
 // Accepts whatever the real one refuses, as if its checks were forgotten.
-Status sgemm_without_checks(std::span<const float> left, std::span<const float> right,
-                            std::span<float> output, std::uint32_t rows, std::uint32_t columns,
-                            std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
-                            bool transpose_left, bool transpose_right) {
+ovra_runner::Status sgemm_without_checks(std::span<const float> left, std::span<const float> right,
+                                         std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                                         std::uint32_t inner, std::uint32_t left_stride,
+                                         std::uint32_t right_stride, bool transpose_left,
+                                         bool transpose_right) {
     static_cast<void>(host_sgemm(left, right, output, rows, columns, inner, left_stride, right_stride,
                                  transpose_left, transpose_right));
     return {};
@@ -196,10 +198,12 @@ void plain_sgemm(CBLAS_ORDER, CBLAS_TRANSPOSE transpose_left, CBLAS_TRANSPOSE tr
 constexpr ovra_tests::diagnostic::Cblas plain_cblas_taking_turns{plain_sgemm, true, false};
 
 // Lets every call into the library at once, whatever the library needs.
-Status sgemm_without_turns(const ovra_tests::diagnostic::Cblas& blas, std::span<const float> left,
-                           std::span<const float> right, std::span<float> output, std::uint32_t rows,
-                           std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
-                           std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
+ovra_runner::Status sgemm_without_turns(const ovra_tests::diagnostic::Cblas& blas,
+                                        std::span<const float> left, std::span<const float> right,
+                                        std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                                        std::uint32_t inner, std::uint32_t left_stride,
+                                        std::uint32_t right_stride, bool transpose_left,
+                                        bool transpose_right) {
     ovra_tests::diagnostic::Cblas unguarded = blas;
     unguarded.serialised = false;
     return ovra_tests::diagnostic::host_sgemm_through(unguarded, left, right, output, rows, columns, inner,
@@ -226,8 +230,8 @@ float factors_cut_to_bfloat16_past_1024(std::span<const float> row, std::span<co
 }
 
 // The kernel sweep over a stand-in OpenBLAS that is wrong past 1,024 columns under its kernel Penryn.
-Status sweep_with_a_wrong_kernel() {
-    const Result<CblasLibrary> stand_in = load_cblas(OVRA_FAKE_OPENBLAS);
+ovra_runner::Status sweep_with_a_wrong_kernel() {
+    const ovra_runner::Result<CblasLibrary> stand_in = load_cblas(OVRA_FAKE_OPENBLAS);
     if (!stand_in) {
         return std::unexpected(stand_in.error());
     }
@@ -238,12 +242,13 @@ Status sweep_with_a_wrong_kernel() {
 
 // The output's length compared with rows x columns taken in 32 bits. What a call it wrongly accepts would do
 // next is left out: it returns at once.
-Status output_length_in_32_bits(std::span<const float> left, std::span<const float> right,
-                                std::span<float> output, std::uint32_t rows, std::uint32_t columns,
-                                std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
-                                bool transpose_left, bool transpose_right) {
+ovra_runner::Status output_length_in_32_bits(std::span<const float> left, std::span<const float> right,
+                                             std::span<float> output, std::uint32_t rows,
+                                             std::uint32_t columns, std::uint32_t inner,
+                                             std::uint32_t left_stride, std::uint32_t right_stride,
+                                             bool transpose_left, bool transpose_right) {
     if (static_cast<std::uint32_t>(output.size()) != rows * columns) {
-        return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
+        return std::unexpected(ovra_runner::make_error("host GEMM output dimensions are inconsistent"));
     }
     if (output.size() != std::size_t{rows} * columns) {
         return {};
@@ -373,7 +378,8 @@ std::vector<std::string_view> without(std::span<const std::string_view> args, st
 }
 
 // Exits 0 however the run went.
-int exits_0_after_failures(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
+int exits_0_after_failures(std::span<const ovra_runner::TestDescriptor> table,
+                           std::span<const std::string_view> args,
                            const ovra_runner::RunEnvironment& environment,
                            const ovra_runner::ConsoleWriters& console) {
     static_cast<void>(ovra_runner::run_tests(table, args, environment, console));
@@ -381,8 +387,8 @@ int exits_0_after_failures(std::span<const TestDescriptor> table, std::span<cons
 }
 
 // Runs every test in this process, --isolate or not.
-int isolation_ignored(std::span<const TestDescriptor> table, std::span<const std::string_view> args,
-                      const ovra_runner::RunEnvironment& environment,
+int isolation_ignored(std::span<const ovra_runner::TestDescriptor> table,
+                      std::span<const std::string_view> args, const ovra_runner::RunEnvironment& environment,
                       const ovra_runner::ConsoleWriters& console) {
     return ovra_runner::run_tests(table, without(args, "--isolate"), environment, console);
 }
@@ -390,17 +396,17 @@ int isolation_ignored(std::span<const TestDescriptor> table, std::span<const std
 // The three tests, weakened.
 
 // Hands the real packing to the test, whatever packing it was given.
-Status binding_test_ignoring_its_packer(suite::tests::FaultyPacker /*pack*/) {
+ovra_runner::Status binding_test_ignoring_its_packer(suite::tests::FaultyPacker /*pack*/) {
     return ovra_tests::tests::randomized_binding_values_follow_logical_slice_order();
 }
 
-Status gemm_test_checking_nothing() {
+ovra_runner::Status gemm_test_checking_nothing() {
     return {};
 }
 
 struct FaultCase {
     std::string_view test;
-    std::function<Status()> broken;
+    std::function<ovra_runner::Status()> broken;
     // A part of the message the broken code must fail with.
     std::string_view message;
 };
@@ -492,7 +498,8 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
          "the micro dimension of F32 is 16, not 8"},
         {"deep::storage::tests::exhaustive_errors_render_and_convert_as_written",
          [] {
-             return errors_render_and_convert_as_written(amp_block_field_renamed, integer_conversion_error);
+             return errors_render_and_convert_as_written(amp_block_field_renamed,
+                                                         ovra_runner::integer_conversion_error);
          },
          "AmpBlock { role: Left }: the debug rendering is `AmpBlock { order: Left }`"},
         {"deep::storage::tests::exhaustive_left_orders_place_every_cell_by_formula",

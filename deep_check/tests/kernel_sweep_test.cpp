@@ -19,7 +19,7 @@ using diagnostic::tests::sweep_kernels;
 
 const CblasLibrary& stand_in_openblas() {
     static const CblasLibrary library = [] {
-        Result<CblasLibrary> loaded = load_cblas(OVRA_FAKE_OPENBLAS);
+        ovra_runner::Result<CblasLibrary> loaded = load_cblas(OVRA_FAKE_OPENBLAS);
         EXPECT_TRUE(loaded.has_value()) << loaded.error().message;
         return loaded.value_or(CblasLibrary{});
     }();

@@ -11,9 +11,9 @@ namespace ovra_tests::deep {
 namespace {
 
 TEST(DeepCheckRegistry, HoldsItsTestsInNameOrderUnderTheirModules) {
-    const std::span<const TestDescriptor> table = registry();
-    EXPECT_TRUE(std::ranges::is_sorted(table, {}, &TestDescriptor::name));
-    for (const TestDescriptor& test : table) {
+    const std::span<const ovra_runner::TestDescriptor> table = registry();
+    EXPECT_TRUE(std::ranges::is_sorted(table, {}, &ovra_runner::TestDescriptor::name));
+    for (const ovra_runner::TestDescriptor& test : table) {
         EXPECT_TRUE(test.name.starts_with("deep::")) << test.name;
         EXPECT_FALSE(test.ignore) << test.name;
         EXPECT_FALSE(test.should_panic) << test.name;
@@ -22,7 +22,7 @@ TEST(DeepCheckRegistry, HoldsItsTestsInNameOrderUnderTheirModules) {
 }
 
 TEST(DeepCheckRegistry, SourceLocationsPointAtTheTestFunctionNames) {
-    for (const TestDescriptor& test : registry()) {
+    for (const ovra_runner::TestDescriptor& test : registry()) {
         EXPECT_EQ(ovra_test_support::verify_source_location(test, OVRA_SOURCE_ROOT), std::nullopt)
             << test.name;
     }
@@ -31,16 +31,16 @@ TEST(DeepCheckRegistry, SourceLocationsPointAtTheTestFunctionNames) {
 // The known outcomes of the runner's check reach only a child that asks for one of them by its name, so that
 // no listing of the deep check shows them.
 TEST(DeepCheckRegistry, OnlyAChildNamingAKnownOutcomeRunsTheirTable) {
-    const std::span<const TestDescriptor> known = known_outcomes::table();
+    const std::span<const ovra_runner::TestDescriptor> known = known_outcomes::table();
     for (const char* invoked : {static_cast<const char*>(nullptr), "known::", "known::passes ",
                                 "deep::runner::tests::exhaustive_known_outcomes_are_reported_exactly"}) {
         EXPECT_EQ(known_outcomes::table_for_process(invoked).data(), registry().data())
             << (invoked ? invoked : "no variable");
     }
-    for (const TestDescriptor& test : known) {
+    for (const ovra_runner::TestDescriptor& test : known) {
         EXPECT_EQ(known_outcomes::table_for_process(std::string(test.name).c_str()).data(), known.data())
             << test.name;
-        EXPECT_FALSE(std::ranges::any_of(registry(), [&](const TestDescriptor& own) {
+        EXPECT_FALSE(std::ranges::any_of(registry(), [&](const ovra_runner::TestDescriptor& own) {
             return own.name == test.name;
         })) << test.name;
     }

@@ -14,8 +14,9 @@
 
 #include <fmt/format.h>
 
+#include "ovra/runner/error.hpp"
+#include "ovra/runner/narrow.hpp"
 #include "ovra/trivial_test/cblas.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 #if defined(OVRA_BLAS_OPENBLAS)
 extern "C" char* openblas_get_config();
@@ -39,15 +40,15 @@ constexpr bool readable(std::size_t elements, std::uint64_t rows, std::uint64_t 
 }
 
 // Why CBLAS may not read the operand; for an operand that `readable` refuses.
-Status unreadable_operand(const char* label, std::size_t elements, std::uint64_t rows, std::uint64_t columns,
-                          std::uint64_t stride) {
+ovra_runner::Status unreadable_operand(const char* label, std::size_t elements, std::uint64_t rows,
+                                       std::uint64_t columns, std::uint64_t stride) {
     if (stride < columns) {
-        return std::unexpected(make_error(fmt::format(
+        return std::unexpected(ovra_runner::make_error(fmt::format(
             "host GEMM {} stride {} is shorter than its stored row of {} elements", label, stride, columns)));
     }
-    return std::unexpected(
-        make_error(fmt::format("host GEMM {} operand holds {} elements but its shape and stride address {}",
-                               label, elements, addressed_elements(rows, columns, stride))));
+    return std::unexpected(ovra_runner::make_error(
+        fmt::format("host GEMM {} operand holds {} elements but its shape and stride address {}", label,
+                    elements, addressed_elements(rows, columns, stride))));
 }
 
 // OpenBLAS maps a work buffer of 128 MiB the first time a thread needs one (and keeps it for later products)
@@ -66,13 +67,13 @@ bool address_space_limited() {
 
 thread_local bool blas_work_buffer_checked = false;
 
-Status check_blas_work_buffer() {
+ovra_runner::Status check_blas_work_buffer() {
     void* const probe = ::mmap(nullptr, blas_work_buffer_bytes, PROT_NONE,
                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (probe == MAP_FAILED) {
         return std::unexpected(
-            make_error(fmt::format("host GEMM: OpenBLAS cannot map its {} MiB work buffer: {}",
-                                   blas_work_buffer_bytes >> 20, std::strerror(errno))));
+            ovra_runner::make_error(fmt::format("host GEMM: OpenBLAS cannot map its {} MiB work buffer: {}",
+                                                blas_work_buffer_bytes >> 20, std::strerror(errno))));
     }
     ::munmap(probe, blas_work_buffer_bytes);
     blas_work_buffer_checked = true;
@@ -108,25 +109,27 @@ const Cblas& linked_cblas() {
     return linked;
 }
 
-Status host_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                  std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
-                  std::uint32_t right_stride, bool transpose_left, bool transpose_right) {
+ovra_runner::Status host_sgemm(std::span<const float> left, std::span<const float> right,
+                               std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                               std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
+                               bool transpose_left, bool transpose_right) {
     return host_sgemm_through(linked_cblas(), left, right, output, rows, columns, inner, left_stride,
                               right_stride, transpose_left, transpose_right);
 }
 
-Status host_sgemm_through(const Cblas& blas, std::span<const float> left, std::span<const float> right,
-                          std::span<float> output, std::uint32_t rows, std::uint32_t columns,
-                          std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
-                          bool transpose_left, bool transpose_right) {
+ovra_runner::Status host_sgemm_through(const Cblas& blas, std::span<const float> left,
+                                       std::span<const float> right, std::span<float> output,
+                                       std::uint32_t rows, std::uint32_t columns, std::uint32_t inner,
+                                       std::uint32_t left_stride, std::uint32_t right_stride,
+                                       bool transpose_left, bool transpose_right) {
     // CBLAS takes signed 32-bit extents; one that does not fit ends the call.
     if (!std::in_range<std::int32_t>(rows) || !std::in_range<std::int32_t>(columns) ||
         !std::in_range<std::int32_t>(inner) || !std::in_range<std::int32_t>(left_stride) ||
         !std::in_range<std::int32_t>(right_stride)) {
-        return std::unexpected(integer_conversion_error());
+        return std::unexpected(ovra_runner::integer_conversion_error());
     }
     if (output.size() != std::size_t{rows} * std::size_t{columns}) {
-        return std::unexpected(make_error("host GEMM output dimensions are inconsistent"));
+        return std::unexpected(ovra_runner::make_error("host GEMM output dimensions are inconsistent"));
     }
     // Each operand as stored: rows and row length before any transpose.
     const std::uint32_t left_rows = transpose_left ? inner : rows;
@@ -147,7 +150,7 @@ Status host_sgemm_through(const Cblas& blas, std::span<const float> left, std::s
     }
 
     if (blas.maps_work_buffer && !blas_work_buffer_checked && address_space_limited()) {
-        if (Status checked = check_blas_work_buffer(); !checked) {
+        if (ovra_runner::Status checked = check_blas_work_buffer(); !checked) {
             return checked;
         }
     }

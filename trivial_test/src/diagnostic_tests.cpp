@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "ovra/codegen/storage_coordinates.hpp"
+#include "ovra/runner/check.hpp"
+#include "ovra/runner/error.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 #include "ovra/trivial_test/rng.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::diagnostic::tests {
+
+using ovra_runner::Status;
 
 namespace {
 
@@ -59,8 +62,8 @@ Status blas_gemm_matches_scalar_reference(SgemmFunction sgemm) {
                 }
                 const float observed = accelerated[std::size_t{row} * columns + column];
                 // Written so that a NaN difference fails too.
-                check(std::fabs(observed - scalar) <= gemm_tolerance,
-                      "assertion failed: (observed - scalar).abs() <= 2.0e-5");
+                ovra_runner::check(std::fabs(observed - scalar) <= gemm_tolerance,
+                                   "assertion failed: (observed - scalar).abs() <= 2.0e-5");
             }
         }
     }

@@ -10,7 +10,7 @@ namespace ovra_tests {
 
 namespace {
 
-constexpr std::array<TestDescriptor, 3> table{{
+constexpr std::array<ovra_runner::TestDescriptor, 3> table{{
     located_test("diagnostic::tests::randomized_blas_gemm_matches_scalar_reference",
                  test_locations::randomized_blas_gemm_matches_scalar_reference,
                  &diagnostic::tests::randomized_blas_gemm_matches_scalar_reference),
@@ -21,11 +21,12 @@ constexpr std::array<TestDescriptor, 3> table{{
                  test_locations::randomized_binding_values_follow_logical_slice_order,
                  &tests::randomized_binding_values_follow_logical_slice_order),
 }};
-static_assert(!table_fault(table), "every test of the suite has a name of its own and a function");
+static_assert(!ovra_runner::table_fault(table),
+              "every test of the suite has a name of its own and a function");
 
 }  // namespace
 
-std::span<const TestDescriptor> registry() {
+std::span<const ovra_runner::TestDescriptor> registry() {
     return table;
 }
 

@@ -27,8 +27,8 @@ struct Dimensions {
     bool transpose_right = false;
 };
 
-Status multiply(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                const Dimensions& d) {
+ovra_runner::Status multiply(std::span<const float> left, std::span<const float> right,
+                             std::span<float> output, const Dimensions& d) {
     return host_sgemm(left, right, output, d.rows, d.columns, d.inner, d.left_stride, d.right_stride,
                       d.transpose_left, d.transpose_right);
 }
@@ -104,7 +104,7 @@ TEST(HostSgemm, RefusesWithTheMessageOfTheFirstFaultAndNoCause) {
         const std::vector<float> left(c.left_length, 1.0F);
         const std::vector<float> right(c.right_length, 1.0F);
         std::vector<float> output(c.output_length, sentinel);
-        const Status status = multiply(left, right, output, c.dimensions);
+        const ovra_runner::Status status = multiply(left, right, output, c.dimensions);
         ASSERT_FALSE(status.has_value());
         EXPECT_EQ(status.error().message, c.message);
         EXPECT_TRUE(status.error().causes.empty());
@@ -140,7 +140,7 @@ TEST(HostSgemm, EdgeProductsAreComputedSilently) {
         std::vector<float> output(c.expected.size(), not_a_number);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        const Status status = multiply(c.left, c.right, output, c.dimensions);
+        const ovra_runner::Status status = multiply(c.left, c.right, output, c.dimensions);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         ASSERT_TRUE(status.has_value()) << status.error().message;

@@ -50,13 +50,13 @@ Binding binding_of(std::vector<RegionSlice> slices, std::string name = "weights"
 
 // Packs `binding`, recording every callback call in `calls`; each element's value is distinct per tile and
 // element, with both bytes non-zero so that byte order and placement show.
-Result<PackedImage> pack_logged(const Binding& binding, std::vector<Call>& calls) {
-    return packed_binding(
-        binding,
-        [&calls](std::uint16_t tile, std::uint32_t linear, std::uint32_t elements) -> Result<std::uint16_t> {
-            calls.push_back({tile, linear, elements});
-            return static_cast<std::uint16_t>(0x1010U + tile * 0x100U + linear);
-        });
+ovra_runner::Result<PackedImage> pack_logged(const Binding& binding, std::vector<Call>& calls) {
+    return packed_binding(binding,
+                          [&calls](std::uint16_t tile, std::uint32_t linear,
+                                   std::uint32_t elements) -> ovra_runner::Result<std::uint16_t> {
+                              calls.push_back({tile, linear, elements});
+                              return static_cast<std::uint16_t>(0x1010U + tile * 0x100U + linear);
+                          });
 }
 
 TEST(PackedBinding, BuildsTheImageFromOffsetsAndSizesAlone) {
@@ -76,7 +76,7 @@ TEST(PackedBinding, BuildsTheImageFromOffsetsAndSizesAlone) {
     for (const ImageCase& c : cases) {
         SCOPED_TRACE(c.label);
         std::vector<Call> calls;
-        const Result<PackedImage> image = pack_logged(c.binding, calls);
+        const ovra_runner::Result<PackedImage> image = pack_logged(c.binding, calls);
         ASSERT_TRUE(image.has_value()) << image.error().message;
         EXPECT_EQ(std::vector<std::uint8_t>(image->begin(), image->end()), c.image);
         EXPECT_EQ(calls, c.calls);
@@ -107,7 +107,7 @@ TEST(PackedBinding, RefusesAnImageNoMemoryCanHoldBeforeAnySlice) {
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.label);
         std::vector<Call> calls;
-        const Result<PackedImage> image = pack_logged(binding_of(c.slices, "huge"), calls);
+        const ovra_runner::Result<PackedImage> image = pack_logged(binding_of(c.slices, "huge"), calls);
         ASSERT_FALSE(image.has_value());
         EXPECT_EQ(image.error().message, c.message);
         EXPECT_TRUE(image.error().causes.empty());
@@ -117,10 +117,10 @@ TEST(PackedBinding, RefusesAnImageNoMemoryCanHoldBeforeAnySlice) {
 
 // The callback is taken by value once and then called in place, so that its state carries across slices.
 TEST(PackedBinding, CallbackStateCarriesAcrossSlices) {
-    const Result<PackedImage> image = packed_binding(
-        binding_of({at(0, 4), at(0, 0), at(4, 2)}),
-        [next = std::uint16_t{1}](std::uint16_t, std::uint32_t,
-                                  std::uint32_t) mutable -> Result<std::uint16_t> { return next++; });
+    const ovra_runner::Result<PackedImage> image =
+        packed_binding(binding_of({at(0, 4), at(0, 0), at(4, 2)}),
+                       [next = std::uint16_t{1}](std::uint16_t, std::uint32_t, std::uint32_t) mutable
+                       -> ovra_runner::Result<std::uint16_t> { return next++; });
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(std::vector<std::uint8_t>(image->begin(), image->end()),
               (std::vector<std::uint8_t>{1, 0, 2, 0, 3, 0}));
@@ -151,8 +151,8 @@ ChildPacking pack_in_child(const Binding& binding, std::uint64_t expected_length
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
-        const Result<PackedImage> image =
-            packed_binding(binding, [](std::uint16_t, std::uint32_t, std::uint32_t) -> Result<std::uint16_t> {
+        const ovra_runner::Result<PackedImage> image = packed_binding(
+            binding, [](std::uint16_t, std::uint32_t, std::uint32_t) -> ovra_runner::Result<std::uint16_t> {
                 return std::uint16_t{0x1234};
             });
         const bool as_expected = image && image->size() == expected_length && expected_length >= 2 &&

@@ -7,7 +7,7 @@ namespace ovra_tests {
 namespace {
 
 TEST(Registry, SourceLocationsPointAtTheTestFunctionNames) {
-    for (const TestDescriptor& test : registry()) {
+    for (const ovra_runner::TestDescriptor& test : registry()) {
         EXPECT_EQ(ovra_test_support::verify_source_location(test, OVRA_SOURCE_ROOT), std::nullopt)
             << test.name;
     }

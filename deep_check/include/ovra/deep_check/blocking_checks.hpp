@@ -7,8 +7,8 @@
 // that one wrong past a block can be shown to fail.
 #pragma once
 
+#include "ovra/runner/error.hpp"
 #include "ovra/trivial_test/diagnostic_tests.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::deep::diagnostic::tests {
 
@@ -18,13 +18,13 @@ using ovra_tests::diagnostic::tests::SgemmFunction;
 // columns past 16,400 at remainders around the multiples of 4, 8 and 16, two extents past 1,024 at once,
 // rows past 4,096 and past a quarter of a million, every transpose pair, padded strides and the output NaN
 // before the call. The first wrong element fails, named with its call.
-Status integer_products_past_the_blocking_sizes_are_exact(SgemmFunction sgemm);
+ovra_runner::Status integer_products_past_the_blocking_sizes_are_exact(SgemmFunction sgemm);
 
 // Sums of up to 2,049 positive terms of random magnitudes, so that no cancellation hides a lost bit, each
 // within (inner + 2) units in the last place of the exact sum.
-Status long_sums_keep_their_precision(SgemmFunction sgemm);
+ovra_runner::Status long_sums_keep_their_precision(SgemmFunction sgemm);
 
-Status exhaustive_integer_products_past_the_blocking_sizes_are_exact();
-Status randomized_long_sums_keep_their_precision();
+ovra_runner::Status exhaustive_integer_products_past_the_blocking_sizes_are_exact();
+ovra_runner::Status randomized_long_sums_keep_their_precision();
 
 }  // namespace ovra_tests::deep::diagnostic::tests

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "ovra/runner/error.hpp"
 #include "ovra/trivial_test/cblas.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::deep {
 
@@ -43,7 +43,7 @@ struct CblasLibrary {
 // Loads `name` (RTLD_NOW | RTLD_LOCAL, and RTLD_DEEPBIND where no sanitizer runtime refuses it), so that
 // neither its symbols nor those linked into the executable can stand in for the other's, and describes it.
 // The error is one line: the library cannot be loaded, or has no cblas_sgemm.
-Result<CblasLibrary> load_cblas(const std::string& name);
+ovra_runner::Result<CblasLibrary> load_cblas(const std::string& name);
 
 // The library linked into this executable.
 CblasLibrary linked_cblas_library();
@@ -53,15 +53,15 @@ CblasLibrary linked_cblas_library();
 std::string describe(const CblasLibrary& library);
 
 // For `main`: loads the library that OVRA_CBLAS names, when it names one, as the library under check.
-Status choose_cblas_under_check();
+ovra_runner::Status choose_cblas_under_check();
 
 // The library under check: the one OVRA_CBLAS named, or the linked one.
 const CblasLibrary& cblas_under_check();
 
 // host_sgemm through the library under check.
-Status sgemm_under_check(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                         std::uint32_t rows, std::uint32_t columns, std::uint32_t inner,
-                         std::uint32_t left_stride, std::uint32_t right_stride, bool transpose_left,
-                         bool transpose_right);
+ovra_runner::Status sgemm_under_check(std::span<const float> left, std::span<const float> right,
+                                      std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                                      std::uint32_t inner, std::uint32_t left_stride,
+                                      std::uint32_t right_stride, bool transpose_left, bool transpose_right);
 
 }  // namespace ovra_tests::deep

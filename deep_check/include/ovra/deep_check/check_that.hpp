@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/check.hpp"
 
 namespace ovra_tests::deep {
 
@@ -17,7 +17,7 @@ template <class Describe>
     bool condition, const Describe& describe,
     std::source_location location = std::source_location::current()) {
     // The temporary message lives to the end of this statement, past the check.
-    check(condition, condition ? std::string_view() : std::string_view(describe()), location);
+    ovra_runner::check(condition, condition ? std::string_view() : std::string_view(describe()), location);
 }
 
 }  // namespace ovra_tests::deep

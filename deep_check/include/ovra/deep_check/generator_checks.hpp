@@ -20,8 +20,9 @@
 
 #include "ovra/deep_check/check_that.hpp"
 #include "ovra/deep_check/reference_generator.hpp"
+#include "ovra/runner/check.hpp"
+#include "ovra/runner/error.hpp"
 #include "ovra/trivial_test/rng.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::deep::rng::tests {
 
@@ -81,7 +82,7 @@ template <class Draw>
 std::optional<std::string> failure_of(Draw draw) {
     try {
         draw();
-    } catch (const CheckFailure& failure) {
+    } catch (const ovra_runner::CheckFailure& failure) {
         return failure.message;
     }
     return std::nullopt;
@@ -100,7 +101,7 @@ struct BoundedCase {
 // The published first steps for seed 0, then thousands of steps and one-step draws (low half, full-range
 // u8, u32 and usize, bool, f32_inclusive) from several seeds, each equal to the reference's.
 template <class Generator>
-Status steps_follow_the_published_sequence() {
+ovra_runner::Status steps_follow_the_published_sequence() {
     Generator zero = Generator::with_seed(0);
     int index = 0;
     for (const std::uint64_t published :
@@ -150,7 +151,7 @@ Status steps_follow_the_published_sequence() {
 // product lies exactly one below the threshold (rejected) or on it (accepted); bounded draws of every
 // range kind; and empty ranges, which fail with their bounds before drawing.
 template <class Generator>
-Status bounded_draws_reject_below_their_thresholds() {
+ovra_runner::Status bounded_draws_reject_below_their_thresholds() {
     constexpr std::array<std::uint32_t, 15> moduli{
         1,     2,           3,           5,           7,           16,          24,         100,
         65537, 0x7FFFFFFFU, 0x80000000U, 0x80000001U, 0xC0000000U, 0xFFFFFFFEU, 0xFFFFFFFFU};
@@ -312,7 +313,7 @@ Status bounded_draws_reject_below_their_thresholds() {
 // permutation; floats draw by draw, a draw that rounds to 1.0, which f32_inclusive keeps and f32 draws
 // again, and the host's rounding at that edge.
 template <class Generator>
-Status shuffles_and_floats_follow_their_draws() {
+ovra_runner::Status shuffles_and_floats_follow_their_draws() {
     for (const std::uint64_t seed : detail::seeds) {
         Generator random = Generator::with_seed(seed);
         ReferenceGenerator reference{seed};
@@ -377,7 +378,7 @@ Status shuffles_and_floats_follow_their_draws() {
 // lowest third twice as common; the suite's range [1, 24], bool and the six orders of a 3-element shuffle
 // come out evenly too. Each statistic is checked against the bound a fair generator exceeds once in 10^5.
 template <class Generator>
-Status bounded_draws_are_uniform() {
+ovra_runner::Status bounded_draws_are_uniform() {
     Generator random = Generator::with_seed(0x554E49464F524D53ULL);  // "UNIFORMS"
     const auto check_even = [](std::span<const std::uint64_t> counts, double bound, std::string_view what) {
         const double statistic = detail::chi_square(counts);
@@ -435,9 +436,9 @@ Status bounded_draws_are_uniform() {
     return {};
 }
 
-Status exhaustive_steps_follow_the_published_sequence();
-Status exhaustive_bounded_draws_reject_below_their_thresholds();
-Status exhaustive_shuffles_and_floats_follow_their_draws();
-Status randomized_bounded_draws_are_uniform();
+ovra_runner::Status exhaustive_steps_follow_the_published_sequence();
+ovra_runner::Status exhaustive_bounded_draws_reject_below_their_thresholds();
+ovra_runner::Status exhaustive_shuffles_and_floats_follow_their_draws();
+ovra_runner::Status randomized_bounded_draws_are_uniform();
 
 }  // namespace ovra_tests::deep::rng::tests

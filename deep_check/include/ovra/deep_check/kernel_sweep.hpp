@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ovra/deep_check/cblas_under_check.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/error.hpp"
 
 namespace ovra_tests::deep::diagnostic::tests {
 
@@ -52,11 +52,11 @@ struct KernelReport {
 KernelReport sweep_kernels(const KernelSweep& sweep);
 
 // Prints the report's lines; fails when a kernel failed.
-Status sgemm_checks_pass_under_every_kernel(const KernelSweep& sweep);
+ovra_runner::Status sgemm_checks_pass_under_every_kernel(const KernelSweep& sweep);
 
 // For `main`, when kernel_child_variable is set: serves the request and returns the exit status.
 int serve_kernel_child(std::string_view request);
 
-Status exhaustive_sgemm_checks_pass_under_every_kernel();
+ovra_runner::Status exhaustive_sgemm_checks_pass_under_every_kernel();
 
 }  // namespace ovra_tests::deep::diagnostic::tests

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "ovra/package/binding.hpp"
+#include "ovra/runner/error.hpp"
 #include "ovra/trivial_test/packing.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::deep::packing::tests {
 
@@ -32,22 +32,23 @@ struct RecordingCallback {
     std::vector<CallbackCall>* calls;
     std::uint64_t failing_call;
 
-    Result<std::uint16_t> operator()(std::uint16_t logical_tile, std::uint32_t linear,
-                                     std::uint32_t elements);
+    ovra_runner::Result<std::uint16_t> operator()(std::uint16_t logical_tile, std::uint32_t linear,
+                                                  std::uint32_t elements);
 };
 
 // Called like packed_binding.
-using PackFunction = Result<PackedImage> (*)(const ovra_package::Binding& binding, RecordingCallback value);
+using PackFunction = ovra_runner::Result<PackedImage> (*)(const ovra_package::Binding& binding,
+                                                          RecordingCallback value);
 
 // 3000 seeded bindings, some of them refused and some with a callback that fails: the image, the calls
 // and any error equal those of the reference packer.
-Status packed_images_match_a_plain_packer(PackFunction pack);
+ovra_runner::Status packed_images_match_a_plain_packer(PackFunction pack);
 
 // 65536 slices pack; a non-empty slice at position 65536 is refused after the calls for those before it,
 // unless it is empty (then the binding packs) or odd-sized (then that is the error).
-Status logical_tiles_stop_at_the_16_bit_limit(PackFunction pack);
+ovra_runner::Status logical_tiles_stop_at_the_16_bit_limit(PackFunction pack);
 
-Status randomized_packed_images_match_a_plain_packer();
-Status exhaustive_logical_tiles_stop_at_the_16_bit_limit();
+ovra_runner::Status randomized_packed_images_match_a_plain_packer();
+ovra_runner::Status exhaustive_logical_tiles_stop_at_the_16_bit_limit();
 
 }  // namespace ovra_tests::deep::packing::tests

@@ -3,10 +3,10 @@
 
 #include <span>
 
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/test_descriptor.hpp"
 
 namespace ovra_tests::deep {
 
-std::span<const TestDescriptor> registry();
+std::span<const ovra_runner::TestDescriptor> registry();
 
 }  // namespace ovra_tests::deep

@@ -11,7 +11,7 @@
 #include "ovra/codegen/layout.hpp"
 #include "ovra/codegen/precision.hpp"
 #include "ovra/codegen/storage_error.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/error.hpp"
 
 namespace ovra_tests::deep::rendering {
 
@@ -26,12 +26,12 @@ struct Texts {
     std::string formatted;
     std::string formatted_debug;
     std::optional<std::string> message;
-    std::optional<Error> converted;
+    std::optional<ovra_runner::Error> converted;
 };
 
 using RenderFunction = Texts (*)(const Vocabulary& value);
 // Called like integer_conversion_error.
-using ConversionErrorFunction = Error (*)();
+using ConversionErrorFunction = ovra_runner::Error (*)();
 
 // The libraries' own renderings, message and conversion.
 Texts library_texts(const Vocabulary& value);
@@ -42,9 +42,9 @@ namespace ovra_tests::deep::layout::tests {
 
 // Every axis kind and kernel order, block orders, every precision, every layout error variant, with the
 // extreme values of their fields: debug renderings, messages, {fmt}'s two forms, and the error value.
-Status vocabulary_renders_as_written(rendering::RenderFunction render);
+ovra_runner::Status vocabulary_renders_as_written(rendering::RenderFunction render);
 
-Status exhaustive_vocabulary_renders_as_written();
+ovra_runner::Status exhaustive_vocabulary_renders_as_written();
 
 }  // namespace ovra_tests::deep::layout::tests
 
@@ -52,9 +52,9 @@ namespace ovra_tests::deep::storage::tests {
 
 // Every storage error variant, `Layout` around each layout error: debug renderings and messages, and the
 // error value each converts into (its message, no cause); the integer-conversion error's text.
-Status errors_render_and_convert_as_written(rendering::RenderFunction render,
-                                            rendering::ConversionErrorFunction conversion_error);
+ovra_runner::Status errors_render_and_convert_as_written(rendering::RenderFunction render,
+                                                         rendering::ConversionErrorFunction conversion_error);
 
-Status exhaustive_errors_render_and_convert_as_written();
+ovra_runner::Status exhaustive_errors_render_and_convert_as_written();
 
 }  // namespace ovra_tests::deep::storage::tests

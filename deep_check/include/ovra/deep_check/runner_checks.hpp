@@ -11,20 +11,21 @@
 #include <string>
 #include <string_view>
 
+#include "ovra/runner/error.hpp"
 #include "ovra/runner/run_environment.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/test_descriptor.hpp"
 
 namespace ovra_tests::deep::runner::tests {
 
 // Called like ovra_runner::run_tests.
-using RunTestsFunction = int (*)(std::span<const TestDescriptor> table,
+using RunTestsFunction = int (*)(std::span<const ovra_runner::TestDescriptor> table,
                                  std::span<const std::string_view> args,
                                  const ovra_runner::RunEnvironment& environment,
                                  const ovra_runner::ConsoleWriters& console);
 
 // In this process: no filter on one worker and on several, a filter, --exact, --skip, --ignored, --list, a
 // malformed option, and the terse, JSON and JUnit formats.
-Status known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
+ovra_runner::Status known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
 
 // What the deep check runs before anything else, as a smoke detector's test button is pressed: the whole
 // table on one worker and on several. A runner that fails here (counts a failure as a pass, exits 0 after
@@ -34,9 +35,9 @@ std::optional<std::string> runner_fault(RunTestsFunction run_tests);
 
 // With --isolate, each test in a child process of this executable. Only ovra_deep_check itself can serve
 // as that child (its main hands the known outcomes to a child that asks for one).
-Status isolated_known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
+ovra_runner::Status isolated_known_outcomes_are_reported_exactly(RunTestsFunction run_tests);
 
-Status exhaustive_known_outcomes_are_reported_exactly();
-Status exhaustive_isolated_known_outcomes_are_reported_exactly();
+ovra_runner::Status exhaustive_known_outcomes_are_reported_exactly();
+ovra_runner::Status exhaustive_isolated_known_outcomes_are_reported_exactly();
 
 }  // namespace ovra_tests::deep::runner::tests

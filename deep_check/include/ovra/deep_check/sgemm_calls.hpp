@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "ovra/trivial_test/diagnostic_tests.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::deep::diagnostic::tests::calls {
 

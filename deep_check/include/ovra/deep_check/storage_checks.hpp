@@ -13,7 +13,7 @@
 #include "ovra/codegen/precision.hpp"
 #include "ovra/codegen/storage_coordinates.hpp"
 #include "ovra/codegen/storage_error.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/error.hpp"
 
 namespace ovra_tests::deep::storage::tests {
 
@@ -41,24 +41,26 @@ inline constexpr std::array<StorageOrder, 2> right_matrix_orders{StorageOrder::R
 // every position of it and one panel past its end: the position maps to a cell that the order's formula
 // stores at that very position, inside the matrix exactly when the position is. A formula is a function,
 // so this makes each order a bijection of the positions onto the cells.
-Status orders_place_every_cell_by_formula(std::span<const StorageOrder> orders, CoordinatesFunction amp,
-                                          RightMatrixFunction right);
+ovra_runner::Status orders_place_every_cell_by_formula(std::span<const StorageOrder> orders,
+                                                       CoordinatesFunction amp, RightMatrixFunction right);
 
 // Every shape from 0 x 0 to 66 x 66 (two blocks of the largest size and more) for every order and
 // precision: block multiples are accepted, all others refused with the error that names the order.
 // Also the micro dimension of each precision, and the message of each error the orders give.
-Status block_checks_refuse_exactly_the_non_multiples(MicroDimensionFunction micro_dimension,
-                                                     CoordinatesFunction amp, RightMatrixFunction right,
-                                                     StorageMessageFunction message);
+ovra_runner::Status block_checks_refuse_exactly_the_non_multiples(MicroDimensionFunction micro_dimension,
+                                                                  CoordinatesFunction amp,
+                                                                  RightMatrixFunction right,
+                                                                  StorageMessageFunction message);
 
 // The panel size at its 32-bit limit for every order and precision: the largest extent that fits maps its
 // last position, the next two overflow; the block check comes first; right-matrix blocks never overflow.
-Status panel_sizes_overflow_exactly_past_32_bits(CoordinatesFunction amp, RightMatrixFunction right);
+ovra_runner::Status panel_sizes_overflow_exactly_past_32_bits(CoordinatesFunction amp,
+                                                              RightMatrixFunction right);
 
-Status exhaustive_left_orders_place_every_cell_by_formula();
-Status exhaustive_output_orders_place_every_cell_by_formula();
-Status exhaustive_right_matrix_orders_place_every_cell_by_formula();
-Status exhaustive_block_checks_refuse_exactly_the_non_multiples();
-Status exhaustive_panel_sizes_overflow_exactly_past_32_bits();
+ovra_runner::Status exhaustive_left_orders_place_every_cell_by_formula();
+ovra_runner::Status exhaustive_output_orders_place_every_cell_by_formula();
+ovra_runner::Status exhaustive_right_matrix_orders_place_every_cell_by_formula();
+ovra_runner::Status exhaustive_block_checks_refuse_exactly_the_non_multiples();
+ovra_runner::Status exhaustive_panel_sizes_overflow_exactly_past_32_bits();
 
 }  // namespace ovra_tests::deep::storage::tests

@@ -12,9 +12,10 @@
 
 #include "ovra/codegen/storage_coordinates.hpp"
 #include "ovra/package/binding.hpp"
+#include "ovra/runner/error.hpp"
+#include "ovra/runner/test_descriptor.hpp"
 #include "ovra/trivial_test/diagnostic_tests.hpp"
 #include "ovra/trivial_test/packing.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::deep::suite::tests {
 
@@ -33,7 +34,7 @@ struct FaultyPacker {
     PackingFault fault;
 
     template <class Value>
-    Result<PackedImage> operator()(const ovra_package::Binding& binding, Value value) const {
+    ovra_runner::Result<PackedImage> operator()(const ovra_package::Binding& binding, Value value) const {
         switch (fault) {
             case PackingFault::LastChunkExchanged:
                 break;
@@ -46,9 +47,9 @@ struct FaultyPacker {
             }
             case PackingFault::Refused:
                 return std::unexpected(
-                    make_error("binding " + binding.name + " refused", {"the packer's cause"}));
+                    ovra_runner::make_error("binding " + binding.name + " refused", {"the packer's cause"}));
         }
-        Result<PackedImage> image = packed_binding(binding, value);
+        ovra_runner::Result<PackedImage> image = packed_binding(binding, value);
         if (image && image->size() >= 2) {
             std::swap(image->bytes[image->size() - 2], image->bytes[image->size() - 1]);
         }
@@ -75,25 +76,29 @@ struct FaultyCoordinates {
                                                         std::uint32_t linear) const;
 };
 
-using BindingTestBody = Status (*)(FaultyPacker pack);
-using GemmTestBody = Status (*)(ovra_tests::diagnostic::tests::SgemmFunction sgemm);
-using GeluTestBody = Status (*)(std::span<const std::uint32_t, 8> permutation, FaultyCoordinates coordinates);
+using BindingTestBody = ovra_runner::Status (*)(FaultyPacker pack);
+using GemmTestBody = ovra_runner::Status (*)(ovra_tests::diagnostic::tests::SgemmFunction sgemm);
+using GeluTestBody = ovra_runner::Status (*)(std::span<const std::uint32_t, 8> permutation,
+                                             FaultyCoordinates coordinates);
 
 // 16,048 checks, one per 2-byte chunk of the 256 images; fails on an exchanged pair of bytes, on slices
 // placed by tile, and passes a packer's error on unchanged.
-Status binding_test_reaches_every_chunk_and_fails_on_faults(TestFunction registered, BindingTestBody body);
+ovra_runner::Status binding_test_reaches_every_chunk_and_fails_on_faults(ovra_runner::TestFunction registered,
+                                                                         BindingTestBody body);
 
 // 17,627 checks, one per element of the 256 products; fails on an element off by 1.125 times the
 // tolerance in the last product and on a NaN in the first, passes one off by 0.875 times it everywhere, and
 // passes an error of the product on unchanged.
-Status gemm_test_reaches_every_element_and_fails_on_faults(TestFunction registered, GemmTestBody body);
+ovra_runner::Status gemm_test_reaches_every_element_and_fails_on_faults(ovra_runner::TestFunction registered,
+                                                                        GemmTestBody body);
 
 // 232,064 checks, one per element of the 100 matrices; fails on a coordinate off by one in lane 1 of the
 // last group and on a wrong permutation, and returns a storage error converted to its message.
-Status gelu_test_reaches_every_lane_and_fails_on_faults(TestFunction registered, GeluTestBody body);
+ovra_runner::Status gelu_test_reaches_every_lane_and_fails_on_faults(ovra_runner::TestFunction registered,
+                                                                     GeluTestBody body);
 
-Status randomized_binding_test_reaches_every_chunk_and_fails_on_faults();
-Status randomized_gelu_test_reaches_every_lane_and_fails_on_faults();
-Status randomized_gemm_test_reaches_every_element_and_fails_on_faults();
+ovra_runner::Status randomized_binding_test_reaches_every_chunk_and_fails_on_faults();
+ovra_runner::Status randomized_gelu_test_reaches_every_lane_and_fails_on_faults();
+ovra_runner::Status randomized_gemm_test_reaches_every_element_and_fails_on_faults();
 
 }  // namespace ovra_tests::deep::suite::tests

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "ovra/runner/error.hpp"
 #include "ovra/trivial_test/cblas.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::diagnostic {
 
@@ -18,15 +18,17 @@ namespace ovra_tests::diagnostic {
 // takes, when `output` is not exactly rows x columns long, when a stride is shorter than its operand's
 // stored row, or when an operand holds fewer elements than its shape and stride address. Any number of
 // threads may call it at once: calls into a library that is not safe for that take turns.
-Status host_sgemm(std::span<const float> left, std::span<const float> right, std::span<float> output,
-                  std::uint32_t rows, std::uint32_t columns, std::uint32_t inner, std::uint32_t left_stride,
-                  std::uint32_t right_stride, bool transpose_left, bool transpose_right);
+ovra_runner::Status host_sgemm(std::span<const float> left, std::span<const float> right,
+                               std::span<float> output, std::uint32_t rows, std::uint32_t columns,
+                               std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
+                               bool transpose_left, bool transpose_right);
 
 // host_sgemm through `blas` instead of the linked library.
-Status host_sgemm_through(const Cblas& blas, std::span<const float> left, std::span<const float> right,
-                          std::span<float> output, std::uint32_t rows, std::uint32_t columns,
-                          std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
-                          bool transpose_left, bool transpose_right);
+ovra_runner::Status host_sgemm_through(const Cblas& blas, std::span<const float> left,
+                                       std::span<const float> right, std::span<float> output,
+                                       std::uint32_t rows, std::uint32_t columns, std::uint32_t inner,
+                                       std::uint32_t left_stride, std::uint32_t right_stride,
+                                       bool transpose_left, bool transpose_right);
 
 // Flat row-major position of logical element (row, column) of matrix `batch` in a buffer of matrices whose
 // stored shape is the last two entries of `shape` (rows, then columns; entries before them are ignored).

@@ -8,19 +8,21 @@
 
 #include "ovra/codegen/storage_coordinates.hpp"
 #include "ovra/codegen/storage_error_text.hpp"
+#include "ovra/runner/check.hpp"
+#include "ovra/runner/error.hpp"
 #include "ovra/trivial_test/rng.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
 
 namespace ovra_tests::diagnostic::tests {
 
 // Called like host_sgemm.
-using SgemmFunction = Status (*)(std::span<const float> left, std::span<const float> right,
-                                 std::span<float> output, std::uint32_t rows, std::uint32_t columns,
-                                 std::uint32_t inner, std::uint32_t left_stride, std::uint32_t right_stride,
-                                 bool transpose_left, bool transpose_right);
+using SgemmFunction = ovra_runner::Status (*)(std::span<const float> left, std::span<const float> right,
+                                              std::span<float> output, std::uint32_t rows,
+                                              std::uint32_t columns, std::uint32_t inner,
+                                              std::uint32_t left_stride, std::uint32_t right_stride,
+                                              bool transpose_left, bool transpose_right);
 
 // 256 seeded products through `sgemm`, each element compared with a single-precision scalar dot product.
-Status blas_gemm_matches_scalar_reference(SgemmFunction sgemm);
+ovra_runner::Status blas_gemm_matches_scalar_reference(SgemmFunction sgemm);
 
 // The GELU word reorder: word i of every group of eight moves to word permutation[i], lanes unchanged.
 inline constexpr std::array<std::uint32_t, 8> gelu_word_permutation{0, 4, 1, 5, 2, 6, 3, 7};
@@ -29,8 +31,8 @@ inline constexpr std::array<std::uint32_t, 8> gelu_word_permutation{0, 4, 1, 5, 
 // after it. `coordinates` is called like amp_matrix_coordinates; a template parameter, so that the
 // registered test's 464,128 calls inline as a direct call would.
 template <class Coordinates>
-Status gelu_reorder_preserves_logical_coordinates(std::span<const std::uint32_t, 8> permutation,
-                                                  Coordinates coordinates) {
+ovra_runner::Status gelu_reorder_preserves_logical_coordinates(std::span<const std::uint32_t, 8> permutation,
+                                                               Coordinates coordinates) {
     using ovra_codegen::layout::NativeKernelOrder;
     constexpr ovra_codegen::operator_::Precision f16 = ovra_codegen::operator_::F16{};
     constexpr std::uint32_t workers = 6;
@@ -51,14 +53,14 @@ Status gelu_reorder_preserves_logical_coordinates(std::span<const std::uint32_t,
                         const auto source_coordinates =
                             coordinates(NativeKernelOrder::Output, f16, rows, columns, source * 2 + lane);
                         if (!source_coordinates) {
-                            return std::unexpected(to_error(source_coordinates.error()));
+                            return std::unexpected(ovra_runner::to_error(source_coordinates.error()));
                         }
                         const auto destination_coordinates =
                             coordinates(NativeKernelOrder::Left, f16, rows, columns, destination * 2 + lane);
                         if (!destination_coordinates) {
-                            return std::unexpected(to_error(destination_coordinates.error()));
+                            return std::unexpected(ovra_runner::to_error(destination_coordinates.error()));
                         }
-                        check_eq(*source_coordinates, *destination_coordinates);
+                        ovra_runner::check_eq(*source_coordinates, *destination_coordinates);
                     }
                 }
             }
@@ -67,7 +69,7 @@ Status gelu_reorder_preserves_logical_coordinates(std::span<const std::uint32_t,
     return {};
 }
 
-Status randomized_blas_gemm_matches_scalar_reference();
-Status randomized_gelu_reorder_preserves_logical_coordinates();
+ovra_runner::Status randomized_blas_gemm_matches_scalar_reference();
+ovra_runner::Status randomized_gelu_reorder_preserves_logical_coordinates();
 
 }  // namespace ovra_tests::diagnostic::tests

@@ -15,7 +15,8 @@
 #include <fmt/format.h>
 
 #include "ovra/package/binding.hpp"
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/error.hpp"
+#include "ovra/runner/narrow.hpp"
 
 namespace ovra_tests {
 
@@ -35,14 +36,15 @@ inline void store_le16(std::uint8_t* destination, std::uint16_t bits) {
 // set-up, which costs more than the element itself: bench/packing_bench.cpp measures it against the plain
 // loop.
 template <class Callback>
-Status store_slice(std::uint8_t* destination, std::uint16_t tile, std::uint32_t count, Callback& value) {
-    Result<std::uint16_t> first = value(tile, 0, count);
+ovra_runner::Status store_slice(std::uint8_t* destination, std::uint16_t tile, std::uint32_t count,
+                                Callback& value) {
+    ovra_runner::Result<std::uint16_t> first = value(tile, 0, count);
     if (!first) [[unlikely]] {
         return std::unexpected(std::move(first.error()));
     }
     store_le16(destination, *first);
     for (std::uint32_t linear = 1; linear < count; ++linear) {
-        Result<std::uint16_t> bits = value(tile, linear, count);
+        ovra_runner::Result<std::uint16_t> bits = value(tile, linear, count);
         if (!bits) [[unlikely]] {
             return std::unexpected(std::move(bits.error()));
         }
@@ -88,13 +90,13 @@ struct PackedImage {
 // Only `name` and each slice's `file_offset` and `size` are read. A callback error is returned unchanged and
 // ends the call at once; no partial image is ever returned.
 template <class Callback>
-requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t> Result<PackedImage>
-packed_binding(const ovra_package::Binding& binding, Callback value) {
+requires std::invocable<Callback&, std::uint16_t, std::uint32_t, std::uint32_t>
+    ovra_runner::Result<PackedImage> packed_binding(const ovra_package::Binding& binding, Callback value) {
     // The image length comes first, over every slice, before any slice is judged.
     std::uint64_t total = 0;
     for (const ovra_package::RegionSlice& slice : binding.slices) {
         if (slice.size > std::numeric_limits<std::uint64_t>::max() - slice.file_offset) {
-            return std::unexpected(make_error(fmt::format(
+            return std::unexpected(ovra_runner::make_error(fmt::format(
                 "binding {} has a slice that ends beyond the largest byte offset", binding.name)));
         }
         const std::uint64_t end = slice.file_offset + slice.size;
@@ -103,9 +105,9 @@ packed_binding(const ovra_package::Binding& binding, Callback value) {
         }
     }
     if (binding.slices.empty()) {
-        return std::unexpected(make_error("binding has no slices"));
+        return std::unexpected(ovra_runner::make_error("binding has no slices"));
     }
-    const Result<std::size_t> length = checked_narrow<std::size_t>(total);
+    const ovra_runner::Result<std::size_t> length = ovra_runner::checked_narrow<std::size_t>(total);
     if (!length) {
         return std::unexpected(length.error());
     }
@@ -114,7 +116,7 @@ packed_binding(const ovra_package::Binding& binding, Callback value) {
     // Sizes beyond the largest object are refused before the allocator sees them, since a sanitizer's
     // allocator ends the process on them instead of returning null.
     const auto unallocatable = [&] {
-        return make_error(fmt::format(
+        return ovra_runner::make_error(fmt::format(
             "binding {} needs a packed image of {} bytes, which cannot be allocated", binding.name, total));
     };
     if (*length > static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
@@ -137,18 +139,19 @@ packed_binding(const ovra_package::Binding& binding, Callback value) {
             continue;
         }
         if (slice.size % 2 != 0) [[unlikely]] {
-            return std::unexpected(make_error(fmt::format("binding {} has a non-F16 slice", binding.name)));
+            return std::unexpected(
+                ovra_runner::make_error(fmt::format("binding {} has a non-F16 slice", binding.name)));
         }
         if (!packing_detail::fits_packing_types(slice, position)) [[unlikely]] {
-            return std::unexpected(integer_conversion_error());
+            return std::unexpected(ovra_runner::integer_conversion_error());
         }
         // file_offset + size <= total, which fits the host's size type, so every element's offset does too
         // and the element loop needs no checks.
         std::uint8_t* destination = image.bytes.get() + static_cast<std::size_t>(slice.file_offset);
         const auto tile = static_cast<std::uint16_t>(position);
         const auto count = static_cast<std::uint32_t>(slice.size / 2);
-        if (Status stored = packing_detail::store_slice(destination, tile, count, value); !stored)
-            [[unlikely]] {
+        if (ovra_runner::Status stored = packing_detail::store_slice(destination, tile, count, value);
+            !stored) [[unlikely]] {
             return std::unexpected(std::move(stored.error()));
         }
     }

@@ -12,7 +12,7 @@
 
 #include <fmt/format.h>
 
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/check.hpp"
 
 namespace ovra_tests {
 
@@ -148,7 +148,8 @@ struct Rng {
 
     template <class T>
     [[noreturn]] static void fail_empty(Range<T> range, std::source_location location) {
-        fail(fmt::format("empty range: {}..{}", render_bound(range.start), render_bound(range.end)), location);
+        ovra_runner::fail(
+            fmt::format("empty range: {}..{}", render_bound(range.start), render_bound(range.end)), location);
     }
 
     template <class T>

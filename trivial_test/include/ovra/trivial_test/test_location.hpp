@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ovra/trivial_test/runner_vocabulary.hpp"
+#include "ovra/runner/test_descriptor.hpp"
 
 namespace ovra_tests {
 
@@ -21,8 +21,9 @@ struct Location {
 }  // namespace test_locations
 
 // The test called `name` runs `function`, which is defined at `location`.
-constexpr TestDescriptor located_test(std::string_view name, const test_locations::Location& location,
-                                      TestFunction function) {
+constexpr ovra_runner::TestDescriptor located_test(std::string_view name,
+                                                   const test_locations::Location& location,
+                                                   ovra_runner::TestFunction function) {
     return {.name = name,
             .source_file = location.file,
             .start_line = location.line,
