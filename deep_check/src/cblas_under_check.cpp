@@ -17,6 +17,7 @@
 
 #if defined(OVRA_BLAS_OPENBLAS)
 extern "C" char* openblas_get_config();
+extern "C" int openblas_get_parallel();
 extern "C" char* openblas_get_corename();
 #endif
 
@@ -64,17 +65,27 @@ std::string trimmed(const char* text) {
     return std::string(view);
 }
 
+// What OpenBLAS says of itself.
+struct OpenBlasSays {
+    LibraryText config = nullptr;
+    LibraryText kernel = nullptr;
+    int (*parallel)() = nullptr;
+};
+
 // A library as it says it is: OpenBLAS by its configuration, BLIS by its version, or neither.
-CblasLibrary described(CblasSgemm sgemm, std::string loaded_as, LibraryText openblas_config,
-                       LibraryText openblas_kernel, LibraryText blis_version) {
+CblasLibrary described(CblasSgemm sgemm, std::string loaded_as, OpenBlasSays openblas,
+                       LibraryText blis_version) {
     CblasLibrary library{
         {}, std::move(loaded_as), file_holding(std::bit_cast<const void*>(sgemm)), {}, nullptr, false};
-    if (openblas_config != nullptr) {
-        library.version = trimmed(openblas_config());
-        library.cblas = ovra_tests::diagnostic::describe_cblas(sgemm, CblasVendor::OpenBlas, library.version);
-        library.kernel = openblas_kernel;
+    if (openblas.config != nullptr) {
+        // Asked once per library: every call rewrites the text in one shared buffer.
+        library.version = trimmed(openblas.config());
+        library.cblas = ovra_tests::diagnostic::describe_cblas(
+            sgemm, CblasVendor::OpenBlas,
+            openblas.parallel != nullptr ? std::optional<int>(openblas.parallel()) : std::nullopt);
+        library.kernel = openblas.kernel;
         library.kernel_choice =
-            openblas_kernel != nullptr && library.version.find("DYNAMIC_ARCH") != std::string::npos;
+            openblas.kernel != nullptr && library.version.find("DYNAMIC_ARCH") != std::string::npos;
     } else if (blis_version != nullptr) {
         library.version = "BLIS " + trimmed(blis_version());
         library.cblas = ovra_tests::diagnostic::describe_cblas(sgemm, CblasVendor::Blis);
@@ -113,18 +124,21 @@ ovra_runner::Result<CblasLibrary> load_cblas(const std::string& name) {
             fmt::format("the library that {} names has no cblas_sgemm: {}", library_variable, file)));
     }
     // Never closed: the library is called until the process ends.
-    return described(sgemm, name, symbol<LibraryText>(handle, "openblas_get_config"),
-                     symbol<LibraryText>(handle, "openblas_get_corename"),
+    return described(sgemm, name,
+                     {symbol<LibraryText>(handle, "openblas_get_config"),
+                      symbol<LibraryText>(handle, "openblas_get_corename"),
+                      symbol<int (*)()>(handle, "openblas_get_parallel")},
                      symbol<LibraryText>(handle, "bli_info_get_version_str"));
 }
 
 CblasLibrary linked_cblas_library() {
 #if defined(OVRA_BLAS_OPENBLAS)
-    CblasLibrary library = described(&cblas_sgemm, {}, &openblas_get_config, &openblas_get_corename, nullptr);
+    CblasLibrary library = described(
+        &cblas_sgemm, {}, {&openblas_get_config, &openblas_get_corename, &openblas_get_parallel}, nullptr);
 #else
     // A BLIS linked as a shared library makes its version function visible.
-    CblasLibrary library = described(&cblas_sgemm, {}, nullptr, nullptr,
-                                     symbol<LibraryText>(RTLD_DEFAULT, "bli_info_get_version_str"));
+    CblasLibrary library =
+        described(&cblas_sgemm, {}, {}, symbol<LibraryText>(RTLD_DEFAULT, "bli_info_get_version_str"));
 #endif
     // Exactly how host_sgemm calls it.
     library.cblas = ovra_tests::diagnostic::linked_cblas();

@@ -45,6 +45,11 @@ extern "C" {
     return const_cast<char*>("OpenBLAS 0.3.21 stand-in DYNAMIC_ARCH SINGLE_THREADED");
 }
 
+// Its serial build.
+[[gnu::visibility("default")]] int openblas_get_parallel() {
+    return 0;
+}
+
 [[gnu::visibility("default")]] char* openblas_get_corename() {
     return const_cast<char*>(chosen);
 }

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
-#include <string_view>
 #include <utility>
 
 #include <fmt/format.h>
@@ -19,7 +18,7 @@
 #include "ovra/trivial_test/cblas.hpp"
 
 #if defined(OVRA_BLAS_OPENBLAS)
-extern "C" char* openblas_get_config();
+extern "C" int openblas_get_parallel();
 #endif
 
 namespace ovra_tests::diagnostic {
@@ -85,10 +84,10 @@ std::mutex blas_turn;
 
 }  // namespace
 
-Cblas describe_cblas(CblasSgemm sgemm, CblasVendor vendor, std::string_view openblas_config) {
+Cblas describe_cblas(CblasSgemm sgemm, CblasVendor vendor, std::optional<int> openblas_parallel) {
     switch (vendor) {
         case CblasVendor::OpenBlas:
-            return {sgemm, openblas_config.find("SINGLE_THREADED") != std::string_view::npos, true};
+            return {sgemm, openblas_parallel.value_or(0) == 0, true};
         case CblasVendor::Blis:
             return {sgemm, false, false};
         case CblasVendor::Other:
@@ -99,7 +98,7 @@ Cblas describe_cblas(CblasSgemm sgemm, CblasVendor vendor, std::string_view open
 
 const Cblas& linked_cblas() {
 #if defined(OVRA_BLAS_OPENBLAS)
-    static const Cblas linked = describe_cblas(&cblas_sgemm, CblasVendor::OpenBlas, openblas_get_config());
+    static const Cblas linked = describe_cblas(&cblas_sgemm, CblasVendor::OpenBlas, openblas_get_parallel());
 #else
     // A BLIS linked as a shared library makes its own version function visible.
     static const Cblas linked = describe_cblas(

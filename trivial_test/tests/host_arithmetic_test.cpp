@@ -1,15 +1,17 @@
 // What the deep check leaves to the unit level: the exact message of each refusal and which comes first,
-// that errors carry no cause, that an empty product prints nothing, operands longer than addressed, and
-// shapes of fewer than two entries. The products themselves and the limits of every argument are the deep
-// check's (deep::diagnostic::tests).
+// that errors carry no cause, that an empty product prints nothing, operands longer than addressed, shapes
+// of fewer than two entries, and which libraries' calls take turns. The products themselves and the limits
+// of every argument are the deep check's (deep::diagnostic::tests).
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "ovra/trivial_test/cblas.hpp"
 #include "ovra/trivial_test/diagnostic.hpp"
 
 namespace ovra_tests::diagnostic {
@@ -145,6 +147,33 @@ TEST(HostSgemm, EdgeProductsAreComputedSilently) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         ASSERT_TRUE(status.has_value()) << status.error().message;
         EXPECT_EQ(output, c.expected);
+    }
+}
+
+// Only a library known to be safe for calls at once runs them side by side; an OpenBLAS that does not say
+// how it runs is taken for the serial build.
+TEST(DescribeCblas, CallsTakeTurnsUnlessTheLibraryIsKnownSafe) {
+    struct Case {
+        const char* label;
+        CblasVendor vendor;
+        std::optional<int> openblas_parallel;
+        bool serialised;
+        bool maps_work_buffer;
+    };
+    const std::vector<Case> cases = {
+        {"serial OpenBLAS", CblasVendor::OpenBlas, 0, true, true},
+        {"OpenBLAS on its own threads", CblasVendor::OpenBlas, 1, false, true},
+        {"OpenBLAS on OpenMP", CblasVendor::OpenBlas, 2, false, true},
+        {"OpenBLAS that does not say", CblasVendor::OpenBlas, std::nullopt, true, true},
+        {"BLIS", CblasVendor::Blis, std::nullopt, false, false},
+        {"any other", CblasVendor::Other, std::nullopt, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Cblas described = describe_cblas(&cblas_sgemm, c.vendor, c.openblas_parallel);
+        EXPECT_EQ(described.sgemm, &cblas_sgemm);
+        EXPECT_EQ(described.serialised, c.serialised);
+        EXPECT_EQ(described.maps_work_buffer, c.maps_work_buffer);
     }
 }
 

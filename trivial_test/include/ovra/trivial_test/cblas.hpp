@@ -3,7 +3,7 @@
 // the product needs to know of the library it calls.
 #pragma once
 
-#include <string_view>
+#include <optional>
 
 extern "C" {
 
@@ -33,10 +33,13 @@ struct Cblas {
 
 enum class CblasVendor { OpenBlas, Blis, Other };
 
-// How to call `sgemm` of a library from `vendor`. OpenBLAS says how it was built in openblas_get_config()
-// (`openblas_config`): its serial build ("SINGLE_THREADED") is the one that takes no lock. BLIS is safe for
+// How to call `sgemm` of a library from `vendor`. OpenBLAS says how it runs in openblas_get_parallel()
+// (`openblas_parallel`: 0 for its serial build, the one that takes no lock; absent when the library has no
+// such function, and then its calls take turns). Not from openblas_get_config(): that rewrites one shared
+// buffer on every call, so a thread reading it while another asks sees it half written. BLIS is safe for
 // concurrent calls; of any other library nothing says so, and its calls take turns.
-Cblas describe_cblas(CblasSgemm sgemm, CblasVendor vendor, std::string_view openblas_config = {});
+Cblas describe_cblas(CblasSgemm sgemm, CblasVendor vendor,
+                     std::optional<int> openblas_parallel = std::nullopt);
 
 // The CBLAS this executable was linked with.
 const Cblas& linked_cblas();
