@@ -76,7 +76,7 @@ struct OpenBlasSays {
 CblasLibrary described(CblasSgemm sgemm, std::string loaded_as, OpenBlasSays openblas,
                        LibraryText blis_version) {
     CblasLibrary library{
-        {}, std::move(loaded_as), file_holding(std::bit_cast<const void*>(sgemm)), {}, nullptr, false};
+        {}, std::move(loaded_as), file_holding(std::bit_cast<const void*>(sgemm)), {}, nullptr, false, true};
     if (openblas.config != nullptr) {
         // Asked once per library: every call rewrites the text in one shared buffer.
         library.version = trimmed(openblas.config());
@@ -92,6 +92,7 @@ CblasLibrary described(CblasSgemm sgemm, std::string loaded_as, OpenBlasSays ope
     } else {
         library.cblas = ovra_tests::diagnostic::describe_cblas(sgemm, CblasVendor::Other);
     }
+    library.must_take_turns = library.cblas.serialised;
     return library;
 }
 
@@ -140,7 +141,8 @@ CblasLibrary linked_cblas_library() {
     CblasLibrary library =
         described(&cblas_sgemm, {}, {}, symbol<LibraryText>(RTLD_DEFAULT, "bli_info_get_version_str"));
 #endif
-    // Exactly how host_sgemm calls it.
+    // Exactly how host_sgemm calls it, decided on its own, which the concurrency check holds to
+    // `must_take_turns`.
     library.cblas = ovra_tests::diagnostic::linked_cblas();
     return library;
 }

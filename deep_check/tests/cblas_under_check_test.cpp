@@ -26,6 +26,7 @@ TEST(CblasUnderCheck, DescribesALoadedLibraryByWhatItSaysOfItself) {
     EXPECT_STREQ(loaded->kernel(), "Haswell");
     // OpenBLAS's serial build: its calls take turns, and it maps a work buffer.
     EXPECT_TRUE(loaded->cblas.serialised);
+    EXPECT_TRUE(loaded->must_take_turns);
     EXPECT_TRUE(loaded->cblas.maps_work_buffer);
 }
 

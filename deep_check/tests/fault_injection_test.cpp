@@ -444,7 +444,8 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
          "element (0, 0) is"},
         {"deep::diagnostic::tests::randomized_concurrent_products_equal_products_alone",
          [] {
-             return concurrent_products_equal_products_alone(sgemm_without_turns, plain_cblas_taking_turns);
+             return concurrent_products_equal_products_alone(sgemm_without_turns, plain_cblas_taking_turns,
+                                                             true);
          },
          "inside a library whose calls must take turns at once"},
         {"deep::diagnostic::tests::randomized_integer_products_up_to_64_are_exact",
@@ -550,6 +551,17 @@ TEST(DeepCheck, EachTestFailsOnAFaultInTheCodeItChecks) {
         const std::string message = failure_of(c.broken);
         EXPECT_NE(message.find(c.message), std::string::npos) << c.test << " failed with: " << message;
     }
+}
+
+// The concurrency check's second fault, the one it once met at random: a library whose calls must take
+// turns described to host_sgemm as safe for calls at once.
+TEST(DeepCheck, TheConcurrencyCheckFailsOnALibraryCalledWithoutTheTurnsItNeeds) {
+    constexpr ovra_tests::diagnostic::Cblas described_as_safe{plain_sgemm, false, false};
+    EXPECT_EQ(failure_of([&] {
+                  return diagnostic::tests::concurrent_products_equal_products_alone(
+                      ovra_tests::diagnostic::host_sgemm_through, described_as_safe, true);
+              }),
+              "host_sgemm lets calls in at once, into a library that says its calls must take turns");
 }
 
 // The check ovra_deep_check makes before it runs anything, which reports past the runner.

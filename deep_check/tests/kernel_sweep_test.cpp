@@ -77,10 +77,16 @@ TEST(KernelSweep, SaysSoWhereTheLibraryOffersNoChoiceOfKernel) {
         std::vector<std::string> lines;
     };
     const std::vector<Case> cases = {
-        {{{}, "", "", "BLIS 0.9.0", nullptr, false},
+        {{{}, "", "", "BLIS 0.9.0", nullptr, false, false},
          {"library: BLIS 0.9.0, linked into this executable",
           "kernels: the library offers no choice of kernel; the other SGEMM tests check the one it runs"}},
-        {{{}, "libopenblas.so.0", "/usr/lib/libopenblas.so.0", "OpenBLAS 0.3.21 Haswell", haswell, false},
+        {{{},
+          "libopenblas.so.0",
+          "/usr/lib/libopenblas.so.0",
+          "OpenBLAS 0.3.21 Haswell",
+          haswell,
+          false,
+          true},
          {"library: OpenBLAS 0.3.21 Haswell, loaded by OVRA_CBLAS=libopenblas.so.0 from "
           "/usr/lib/libopenblas.so.0",
           "kernels: this OpenBLAS has one kernel, Haswell, which the other SGEMM tests check"}},

@@ -23,8 +23,8 @@ inline constexpr const char* library_variable = "OVRA_CBLAS";
 using LibraryText = char* (*)();
 
 struct CblasLibrary {
-    // How host_sgemm calls it: its cblas_sgemm, and whether calls must take turns (decided as for the
-    // linked library, from what it says of itself).
+    // How host_sgemm calls it: its cblas_sgemm, and whether calls take turns (for the linked library, as
+    // host_sgemm itself decided).
     Cblas cblas;
     // The OVRA_CBLAS value it was loaded by; empty for the linked library.
     std::string loaded_as;
@@ -38,6 +38,8 @@ struct CblasLibrary {
     // An OpenBLAS built with kernels for several CPU generations (DYNAMIC_ARCH), one of which it chooses at
     // start, or takes from OPENBLAS_CORETYPE.
     bool kernel_choice = false;
+    // Whether what it says of itself, asked when it was described, requires its calls to take turns.
+    bool must_take_turns = true;
 };
 
 // Loads `name` (RTLD_NOW | RTLD_LOCAL, and RTLD_DEEPBIND where no sanitizer runtime refuses it), so that

@@ -22,13 +22,14 @@ using SgemmThroughFunction = ovra_runner::Status (*)(const Cblas& blas, std::spa
                                                      std::uint32_t right_stride, bool transpose_left,
                                                      bool transpose_right);
 
-// Seeded products through `blas`, computed alone first, then again and again from more threads than the
-// host has cores, all released at once: each must equal its product alone exactly (the operands are small
-// integers, so any order of summation gives the same sums). Then the same calls through a stand-in for
-// `blas` that counts the calls inside it: when `blas` must take turns, it never sees two at once. Library
-// races are rare events, while that count shows a missing turn in every run.
+// `blas` takes turns where the library says it must (`must_take_turns`). Seeded products through `blas`,
+// computed alone first, then again and again from more threads than the host has cores, all released at
+// once: each must equal its product alone exactly (the operands are small integers, so any order of
+// summation gives the same sums). Then the same calls through a stand-in for `blas` that counts the calls
+// inside it: when `blas` takes turns, it never sees two at once. Library races are rare events, while that
+// count shows a missing turn in every run.
 ovra_runner::Status concurrent_products_equal_products_alone(SgemmThroughFunction sgemm_through,
-                                                             const Cblas& blas);
+                                                             const Cblas& blas, bool must_take_turns);
 
 ovra_runner::Status randomized_concurrent_products_equal_products_alone();
 
